@@ -1,0 +1,7 @@
+#include "module_path.h"
+
+namespace ostrel {
+
+std::wstring GetRunningModulePath() { return std::wstring(); }
+
+} // namespace ostrel

@@ -1,0 +1,28 @@
+#pragma once
+// Version text of a program file: "v." or "ß." and three or four numbers,
+// optionally after the file name and " - ".
+#include <cstdint>
+#include <string>
+
+namespace ostrel {
+
+struct SFileVersion {
+    uint32_t m_dwFileVersionMS = 0;
+    uint32_t m_dwFileVersionLS = 0;
+    uint32_t m_dwFileFlags = 0;
+};
+
+constexpr uint32_t kFileFlagPreRelease = 0x2;
+
+// Everything after the last backslash, or the whole path when there is none.
+std::wstring FileNameOfPath(const std::wstring& path);
+
+std::wstring FormatVersionText(const std::wstring& path, const SFileVersion& version,
+                               bool includeName, bool fourParts);
+
+// Reads the version resource of a program file (Windows only; the host build
+// has no version resources and always answers false).
+bool GetFileVersionText(const std::wstring& path, bool includeName, bool fourParts,
+                        std::wstring& text);
+
+} // namespace ostrel

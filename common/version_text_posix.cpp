@@ -1,0 +1,10 @@
+#include "version_text.h"
+
+namespace ostrel {
+
+bool GetFileVersionText(const std::wstring&, bool, bool, std::wstring& text) {
+    text.clear();
+    return false;
+}
+
+} // namespace ostrel

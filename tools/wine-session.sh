@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Runs a command inside a Wine session for a build tree: private prefix in the
+# build tree, an Xvfb display when none is given, and a persistent wineserver.
+# Everything it started ends with it.
+# Usage: tools/wine-session.sh <build-dir> <command> [args...]
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=$1
+shift
+mkdir -p "$build"
+. "$here/wine-env.sh" "$build"
+export OSTREL_WINE_SESSION=1
+
+xvfb_pid=
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" >/dev/null 2>&1 || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+if [ -z "${DISPLAY:-}" ]; then
+    for n in $(seq 91 140); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { disp=":$n"; break; }
+    done
+    [ -n "${disp:-}" ] || { echo "wine-session: no free X display" >&2; exit 1; }
+    Xvfb "$disp" -screen 0 1280x1024x24 -nolisten tcp >"$build/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=$disp
+    for _ in $(seq 1 100); do
+        xdpyinfo >/dev/null 2>&1 && break
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if ! xdpyinfo >/dev/null 2>&1; then
+        echo "wine-session: Xvfb did not start on $DISPLAY (see $build/xvfb.log)" >&2
+        exit 1
+    fi
+fi
+
+# A persistent server keeps every test program from paying for a cold start.
+# Exit code 2 means one already serves this prefix, which is fine.
+wineserver -p
+rc=$?
+if [ "$rc" -ne 0 ] && [ "$rc" -ne 2 ]; then
+    echo "wine-session: wineserver did not start ($rc)" >&2
+    exit 1
+fi
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine-session: creating prefix $WINEPREFIX"
+fi
+if ! wineboot -i >"$build/wineboot.log" 2>&1; then
+    echo "wine-session: wineboot failed (see $build/wineboot.log)" >&2
+    exit 1
+fi
+
+"$@"
