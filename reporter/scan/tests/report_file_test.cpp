@@ -1,0 +1,134 @@
+#include "report_file.h"
+
+#include "utf16.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <unistd.h>
+
+using namespace ostrel;
+
+namespace {
+
+// Files in memory, recording every open so tests see the open-append-close rhythm.
+class CMemoryFiles : public IReportFileOps {
+public:
+    bool CreateTruncate(const std::wstring& path) override {
+        if (m_refuse.count(path))
+            return false;
+        m_files[path].clear();
+        return true;
+    }
+    bool AppendExisting(const std::wstring& path, const std::string& bytes) override {
+        ++m_nAppends;
+        auto it = m_files.find(path);
+        if (it == m_files.end() || m_locked.count(path))
+            return false;
+        it->second += bytes;
+        return true;
+    }
+    std::map<std::wstring, std::string> m_files;
+    std::map<std::wstring, bool> m_refuse, m_locked;
+    int m_nAppends = 0;
+};
+
+std::string Utf16(const std::wstring& text) {
+    std::string out;
+    AppendUtf16Le(out, text);
+    return out;
+}
+
+SReportHeaderInfo SampleInfo() {
+    return {L"2015-06-01", L"C:\\Program Files\\Ostrel\\Ostrel.exe", L"v.2.30.1.0"};
+}
+
+} // namespace
+
+TEST(ReportFile, HeaderIsSevenLinesInUtf16LeWithoutBom) {
+    CMemoryFiles files;
+    files.m_files[L"r.txt"] = "old content";
+    ASSERT_TRUE(WriteReportHeader(files, L"r.txt", SampleInfo()));
+    const std::wstring expected = L"; VARNIK-Imaging Report File\r\n"
+                                  L"; Date : 2015-06-01\r\n"
+                                  L";\r\n"
+                                  L"[VERSION]\r\n"
+                                  L"Reporter=C:\\Program Files\\Ostrel\\Ostrel.exe\r\n"
+                                  L"Version=v.2.30.1.0\r\n"
+                                  L"[ACTIONS]\r\n";
+    EXPECT_EQ(files.m_files[L"r.txt"], Utf16(expected));
+    EXPECT_EQ(files.m_files[L"r.txt"].substr(0, 2), std::string("\x3B\x00", 2));
+    EXPECT_EQ(files.m_nAppends, 7); // one open per line
+}
+
+TEST(ReportFile, FailuresDropLinesQuietly) {
+    CMemoryFiles files;
+    files.m_refuse[L"bad"] = true;
+    EXPECT_FALSE(WriteReportHeader(files, L"bad", SampleInfo()));
+    EXPECT_EQ(files.m_nAppends, 0);
+    EXPECT_FALSE(files.m_files.count(L"bad"));
+
+    EXPECT_FALSE(AppendReportLine(files, L"missing", L"x")); // never created
+    EXPECT_FALSE(files.m_files.count(L"missing"));
+
+    files.m_files[L"log"] = "";
+    files.m_locked[L"log"] = true;
+    EXPECT_FALSE(AppendReportLine(files, L"log", L"lost"));
+    files.m_locked.clear();
+    EXPECT_TRUE(AppendReportLine(files, L"log", L"next"));
+    EXPECT_EQ(files.m_files[L"log"], Utf16(L"next\r\n"));
+}
+
+TEST(ReportFile, LinesAreWrittenVerbatim) {
+    CMemoryFiles files;
+    files.m_files[L"r"] = "";
+    const std::wstring lines[] = {L"", L"Remark=", L"GenBrand=a=b", L"Remark=one\r\ntwo"};
+    std::wstring expected;
+    for (const auto& line : lines) {
+        EXPECT_TRUE(AppendReportLine(files, L"r", line));
+        expected += line + L"\r\n";
+    }
+    EXPECT_EQ(files.m_files[L"r"], Utf16(expected));
+    // An empty remark ends at the equals sign: "Remark=" then CR LF, nothing between.
+    EXPECT_NE(files.m_files[L"r"].find(Utf16(L"\r\nRemark=\r\n")), std::string::npos);
+}
+
+TEST(ReportFile, DeviceTreeWalksFourLevelsDepthFirst) {
+    // a > b > c > d > e(5th) with a sibling f of e, plus a second root g.
+    STreeItem e{L"e", 0, {}}, f{L"f", 0, {}};
+    STreeItem d{L"d", 0, {e, f}};
+    STreeItem c{L"c", 0, {d}};
+    STreeItem c2{L"c2", 0, {}};
+    STreeItem b{L"b", 0, {c, c2}};
+    STreeItem a{L"a", 0, {b}};
+    STreeItem g{L"g", 0, {}};
+    std::vector<std::wstring> expected = {L"+-a", L"| +-b", L"| | +-c", L"| | | +-d",
+                                          L"| | +-c2", L"+-g"};
+    EXPECT_EQ(DeviceTreeLines({a, g}), expected);
+    EXPECT_TRUE(DeviceTreeLines({}).empty());
+}
+
+TEST(ReportFile, PosixFilesMissingFolderWritesNothing) {
+    char tmpl[] = "/tmp/report_file_testXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    const std::wstring missing = Utf8ToWide(dir + "/nofolder/Report.txt");
+    EXPECT_FALSE(WriteReportHeader(missing));
+    EXPECT_FALSE(AppendReportLine(missing, L"x"));
+    EXPECT_NE(access((dir + "/nofolder").c_str(), F_OK), 0);
+
+    const std::wstring path = Utf8ToWide(dir + "/Report.log");
+    ASSERT_TRUE(WriteReportHeader(path));
+    ASSERT_TRUE(AppendReportLine(path, L"0 = cmd"));
+    std::ifstream in(dir + "/Report.log", std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string bytes = ss.str();
+    EXPECT_EQ(bytes.substr(0, 2), std::string("\x3B\x00", 2));
+    EXPECT_EQ(bytes.substr(bytes.size() - 18), Utf16(L"0 = cmd\r\n"));
+    std::remove((dir + "/Report.log").c_str());
+    rmdir(tmpl);
+}
