@@ -1,0 +1,23 @@
+#pragma once
+// Start-up rules of the reporter that need no window: run mode and paths.
+#include <string>
+
+namespace ostrel {
+
+// The argument text after the program name selects unattended mode only when
+// it is exactly "-auto" or "-AUTO".
+bool IsAutoCommandLine(const std::wstring& args);
+
+struct SAppPaths {
+    std::wstring m_strModuleDir;    // ends with a backslash, or empty
+    std::wstring m_strLocalAppData; // no trailing backslash, or empty
+    std::wstring m_strTmpDir;
+    std::wstring m_strReportFile;
+    std::wstring m_strLogFile;
+};
+
+// Paths from the program file's path and the local application data folder;
+// an empty data folder leaves the four data paths empty.
+SAppPaths BuildAppPaths(const std::wstring& modulePath, const std::wstring& localAppData);
+
+} // namespace ostrel

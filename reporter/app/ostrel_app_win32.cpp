@@ -1,0 +1,60 @@
+#include "ostrel_app.h"
+
+#include "module_path.h"
+#include "ostrel_dlg.h"
+
+#include <commctrl.h>
+#include <ole2.h>
+#include <shlobj.h>
+
+namespace ostrel {
+
+// One copy for all processes started from this file: the section is marked
+// shared in the image, and its initial value lives in the file.
+__attribute__((section("TestExeS"), shared)) volatile LONG g_nInstanceCount = -1;
+
+COstrelApp& COstrelApp::Get() {
+    static COstrelApp s_app;
+    return s_app;
+}
+
+SAppPaths QueryAppPaths() {
+    wchar_t szLocal[MAX_PATH] = {};
+    std::wstring local;
+    if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
+                                     szLocal)))
+        local = szLocal;
+    return BuildAppPaths(GetRunningModulePath(), local);
+}
+
+void COstrelApp::InitPaths() {
+    SAppPaths paths = QueryAppPaths();
+    m_strModuleDir = paths.m_strModuleDir;
+    m_strLocalAppData = paths.m_strLocalAppData;
+    m_strTmpDir = paths.m_strTmpDir;
+    m_strReportFile = paths.m_strReportFile;
+    m_strLogFile = paths.m_strLogFile;
+}
+
+BOOL COstrelApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine) {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
+                                             ICC_BAR_CLASSES | ICC_TAB_CLASSES |
+                                             ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS |
+                                             ICC_HOTKEY_CLASS | ICC_ANIMATE_CLASS};
+    ::InitCommonControlsEx(&icc);
+    // ActiveX hosting needs OLE on this thread.
+    ::OleInitialize(nullptr);
+
+    if (::InterlockedIncrement(&g_nInstanceCount) != 0)
+        return FALSE; // another instance runs: end silently
+
+    InitPaths();
+
+    COstrelDlg dlg;
+    dlg.m_bAuto = IsAutoCommandLine(pszCmdLine ? pszCmdLine : L"");
+    dlg.DoModal(hInstance, nullptr);
+    ::OleUninitialize();
+    return FALSE;
+}
+
+} // namespace ostrel

@@ -1,0 +1,34 @@
+#include "app_startup.h"
+
+#include <gtest/gtest.h>
+
+using namespace ostrel;
+
+TEST(AppStartup, CommandLineSelectsUnattendedModeExactly) {
+    struct Case {
+        const wchar_t* args;
+        bool bAuto;
+    } cases[] = {
+        {L"-auto", true},   {L"-AUTO", true},    {L"-Auto", false},  {L"/auto", false},
+        {L"-auto x", false}, {L" -auto", false}, {L"-auto ", false}, {L"", false},
+        {L"auto", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsAutoCommandLine(c.args), c.bAuto) << '"' << c.args << '"';
+}
+
+TEST(AppStartup, PathsFollowTheAppendRule) {
+    SAppPaths p = BuildAppPaths(L"C:\\Program Files\\Ostrel\\Ostrel.exe",
+                                L"C:\\Users\\doc\\AppData\\Local");
+    EXPECT_EQ(p.m_strModuleDir, L"C:\\Program Files\\Ostrel\\");
+    EXPECT_EQ(p.m_strLocalAppData, L"C:\\Users\\doc\\AppData\\Local");
+    EXPECT_EQ(p.m_strTmpDir, L"C:\\Users\\doc\\AppData\\Local\\TMP");
+    EXPECT_EQ(p.m_strReportFile, L"C:\\Users\\doc\\AppData\\Local\\TMP\\Report.txt");
+    EXPECT_EQ(p.m_strLogFile, L"C:\\Users\\doc\\AppData\\Local\\TMP\\Report.log");
+
+    // No data folder: the four data paths stay empty, the module folder does not.
+    SAppPaths none = BuildAppPaths(L"C:\\Ostrel.exe", L"");
+    EXPECT_EQ(none.m_strModuleDir, L"C:\\");
+    EXPECT_TRUE(none.m_strLocalAppData.empty() && none.m_strTmpDir.empty() &&
+                none.m_strReportFile.empty() && none.m_strLogFile.empty());
+}

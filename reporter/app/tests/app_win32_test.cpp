@@ -1,0 +1,153 @@
+// The reporter's start-up against real files and real processes under Windows.
+#include "path_text.h"
+#include "version_text.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+using namespace ostrel;
+
+namespace {
+
+std::wstring BinDir() {
+    wchar_t buf[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
+    return FolderOfModulePath(std::wstring(buf, n));
+}
+
+struct SProcess {
+    PROCESS_INFORMATION m_pi{};
+    explicit operator bool() const { return m_pi.hProcess != nullptr; }
+    ~SProcess() {
+        if (m_pi.hProcess) {
+            if (WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(m_pi.hProcess, 99);
+            CloseHandle(m_pi.hProcess);
+            CloseHandle(m_pi.hThread);
+        }
+    }
+};
+
+void Start(SProcess& proc, const std::wstring& exe, const std::wstring& args = L"") {
+    std::wstring cmd = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &si, &proc.m_pi))
+        << "CreateProcess failed: " << GetLastError();
+}
+
+DWORD WaitExit(const SProcess& proc, DWORD dwMs) {
+    if (WaitForSingleObject(proc.m_pi.hProcess, dwMs) != WAIT_OBJECT_0)
+        return STILL_ACTIVE;
+    DWORD code = 0;
+    GetExitCodeProcess(proc.m_pi.hProcess, &code);
+    return code;
+}
+
+struct SWindowSearch {
+    DWORD m_dwPid;
+    std::vector<HWND> m_found;
+};
+
+BOOL CALLBACK CollectVisible(HWND hWnd, LPARAM lParam) {
+    auto* s = reinterpret_cast<SWindowSearch*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hWnd, &pid);
+    if (pid == s->m_dwPid && IsWindowVisible(hWnd))
+        s->m_found.push_back(hWnd);
+    return TRUE;
+}
+
+std::vector<HWND> VisibleWindowsOf(DWORD pid) {
+    SWindowSearch s{pid, {}};
+    EnumWindows(CollectVisible, reinterpret_cast<LPARAM>(&s));
+    return s.m_found;
+}
+
+HWND WaitForWindow(DWORD pid, DWORD dwMs) {
+    const DWORD t0 = GetTickCount();
+    do {
+        auto found = VisibleWindowsOf(pid);
+        if (!found.empty())
+            return found.front();
+        Sleep(50);
+    } while (GetTickCount() - t0 < dwMs);
+    return nullptr;
+}
+
+std::wstring WindowText(HWND hWnd) {
+    wchar_t buf[256];
+    int n = GetWindowTextW(hWnd, buf, 256);
+    return std::wstring(buf, n > 0 ? n : 0);
+}
+
+#ifdef OSTREL_TEST_PRERELEASE
+const wchar_t* const kOstrelTitle = L"Ostrel.exe - \u00DF.2.30.1.0";
+#else
+const wchar_t* const kOstrelTitle = L"Ostrel.exe - v.2.30.1.0";
+#endif
+
+} // namespace
+
+TEST(VersionTextWin32, RealVersionResources) {
+    const std::wstring dir = BinDir();
+    std::wstring text = L"stale";
+    EXPECT_TRUE(GetFileVersionText(dir + L"ver_release.dll", true, true, text));
+    EXPECT_EQ(text, L"ver_release.dll - v.3.7.12.45");
+    EXPECT_TRUE(GetFileVersionText(dir + L"ver_release.dll", false, false, text));
+    EXPECT_EQ(text, L"v.3.7.12");
+    EXPECT_TRUE(GetFileVersionText(dir + L"ver_prerelease.dll", true, true, text));
+    EXPECT_EQ(text, L"ver_prerelease.dll - \u00DF.2.30.1.0");
+    EXPECT_TRUE(GetFileVersionText(dir + L"Ostrel.exe", true, true, text));
+    EXPECT_EQ(text, kOstrelTitle);
+    EXPECT_TRUE(GetFileVersionText(dir + L"Ostrel.exe", false, true, text));
+    EXPECT_EQ(text, std::wstring(kOstrelTitle).substr(13));
+
+    text = L"stale";
+    EXPECT_FALSE(GetFileVersionText(dir + L"ver_none.dll", true, true, text));
+    EXPECT_EQ(text, L"");
+    text = L"stale";
+    EXPECT_FALSE(GetFileVersionText(dir + L"absent.dll", false, true, text));
+    EXPECT_EQ(text, L"");
+}
+
+TEST(OstrelWin32, SecondInstanceEndsSilentlyAndANewStartWorksLater) {
+    const std::wstring exe = BinDir() + L"Ostrel.exe";
+    SProcess first;
+    Start(first, exe);
+    ASSERT_TRUE(first);
+    HWND hForm = WaitForWindow(first.m_pi.dwProcessId, 30000);
+    ASSERT_NE(hForm, nullptr) << "first instance shows no form";
+    EXPECT_EQ(WindowText(hForm), kOstrelTitle);
+
+    for (const wchar_t* args : {L"", L"-auto"}) {
+        SProcess second;
+        Start(second, exe, args);
+        ASSERT_TRUE(second);
+        // It ends at once, with code 0 and without ever showing a window.
+        const DWORD t0 = GetTickCount();
+        bool bShowed = false;
+        while (WaitForSingleObject(second.m_pi.hProcess, 20) == WAIT_TIMEOUT &&
+               GetTickCount() - t0 < 15000)
+            bShowed = bShowed || !VisibleWindowsOf(second.m_pi.dwProcessId).empty();
+        EXPECT_EQ(WaitExit(second, 0), 0u);
+        EXPECT_FALSE(bShowed);
+    }
+    EXPECT_EQ(WaitExit(first, 0), static_cast<DWORD>(STILL_ACTIVE)) << "first instance affected";
+    EXPECT_EQ(VisibleWindowsOf(first.m_pi.dwProcessId).size(), 1u);
+
+    PostMessageW(hForm, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitExit(first, 15000), 0u);
+
+    SProcess third;
+    Start(third, exe);
+    ASSERT_TRUE(third);
+    HWND hThird = WaitForWindow(third.m_pi.dwProcessId, 30000);
+    ASSERT_NE(hThird, nullptr) << "a new start after the first ended shows no form";
+    PostMessageW(hThird, WM_COMMAND, IDOK, 0); // the Close button
+    EXPECT_EQ(WaitExit(third, 15000), 0u);
+}
