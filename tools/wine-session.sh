@@ -50,12 +50,18 @@ if [ "$rc" -ne 0 ] && [ "$rc" -ne 2 ]; then
     echo "wine-session: wineserver did not start ($rc)" >&2
     exit 1
 fi
+fresh=0
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine-session: creating prefix $WINEPREFIX"
+    fresh=1
 fi
 if ! wineboot -i >"$build/wineboot.log" 2>&1; then
     echo "wine-session: wineboot failed (see $build/wineboot.log)" >&2
     exit 1
+fi
+if [ "$fresh" = 1 ]; then
+    # Windows draw their own frames and captions: Xvfb has no window manager.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 fi
 
 "$@"

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a job needs; quick when they are all present.
+# Usage: tools/install-deps.sh main|test
+set -euo pipefail
+build=(cmake make g++ pkg-config zlib1g-dev libgtest-dev googletest
+       g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev
+       wine wine64 xvfb x11-utils xauth python3)
+case "${1:-test}" in
+    main) want=("${build[@]}" imagemagick) ;;
+    # Peers that read our archives, and socat for serial ports over pseudo-terminals.
+    test) want=("${build[@]}" unzip zip 7zip libarchive-tools socat) ;;
+    *) echo "usage: $0 main|test" >&2; exit 2 ;;
+esac
+missing=()
+for p in "${want[@]}"; do
+    if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]; then
+        missing+=("$p")
+    fi
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    echo "install-deps: installing ${missing[*]}"
+    SUDO=
+    [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
