@@ -44,6 +44,7 @@ fi
 
 # A persistent server keeps every test program from paying for a cold start.
 # Exit code 2 means one already serves this prefix, which is fine.
+mkdir -p "$WINEPREFIX"
 wineserver -p
 rc=$?
 if [ "$rc" -ne 0 ] && [ "$rc" -ne 2 ]; then
