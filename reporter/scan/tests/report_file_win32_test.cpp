@@ -54,7 +54,7 @@ TEST(ReportFileWin32, BytesOfBothFiles) {
         const std::string bytes = ReadAll(path);
         ASSERT_GE(bytes.size(), 2u);
         EXPECT_EQ(bytes.substr(0, 2), std::string("\x3B\x00", 2)) << "no byte-order mark";
-        EXPECT_EQ(bytes.substr(bytes.size() - 38),
+        EXPECT_EQ(bytes.substr(bytes.size() - 40),
                   std::string("R\0e\0m\0a\0r\0k\0=\0\x3D\xD8\x00\xDE\r\0\n\0", 22) +
                       Utf16(L"Remark=\r\n"));
 
