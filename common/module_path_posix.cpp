@@ -2,6 +2,8 @@
 
 namespace ostrel {
 
-std::wstring GetRunningModulePath() { return std::wstring(); }
+std::wstring GetRunningModulePath() {
+    return std::wstring();
+}
 
 } // namespace ostrel

@@ -6,7 +6,8 @@ using namespace ostrel;
 
 TEST(VersionText, Formats) {
     SFileVersion v{(2u << 16) | 30u, (1u << 16) | 0u, 0};
-    EXPECT_EQ(FormatVersionText(L"C:\\Prog\\Ostrel.exe", v, true, true), L"Ostrel.exe - v.2.30.1.0");
+    EXPECT_EQ(FormatVersionText(L"C:\\Prog\\Ostrel.exe", v, true, true),
+              L"Ostrel.exe - v.2.30.1.0");
     EXPECT_EQ(FormatVersionText(L"C:\\Prog\\Ostrel.exe", v, false, false), L"v.2.30.1");
     EXPECT_EQ(FormatVersionText(L"Ostrel.exe", v, true, false), L"Ostrel.exe - v.2.30.1");
     v.m_dwFileFlags = kFileFlagPreRelease;

@@ -4,7 +4,9 @@
 
 namespace ostrel {
 
-bool IsAutoCommandLine(const std::wstring& args) { return args == L"-auto" || args == L"-AUTO"; }
+bool IsAutoCommandLine(const std::wstring& args) {
+    return args == L"-auto" || args == L"-AUTO";
+}
 
 SAppPaths BuildAppPaths(const std::wstring& modulePath, const std::wstring& localAppData) {
     SAppPaths paths;

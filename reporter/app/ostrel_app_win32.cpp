@@ -21,8 +21,8 @@ COstrelApp& COstrelApp::Get() {
 SAppPaths QueryAppPaths() {
     wchar_t szLocal[MAX_PATH] = {};
     std::wstring local;
-    if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
-                                     szLocal)))
+    if (SUCCEEDED(
+            ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, szLocal)))
         local = szLocal;
     return BuildAppPaths(GetRunningModulePath(), local);
 }
@@ -38,9 +38,9 @@ void COstrelApp::InitPaths() {
 
 BOOL COstrelApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
-                                             ICC_BAR_CLASSES | ICC_TAB_CLASSES |
-                                             ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS |
-                                             ICC_HOTKEY_CLASS | ICC_ANIMATE_CLASS};
+                                             ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS |
+                                             ICC_PROGRESS_CLASS | ICC_HOTKEY_CLASS |
+                                             ICC_ANIMATE_CLASS};
     ::InitCommonControlsEx(&icc);
     // ActiveX hosting needs OLE on this thread.
     ::OleInitialize(nullptr);

@@ -30,7 +30,8 @@ struct SReportHeaderInfo {
 std::vector<std::wstring> ReportHeaderLines(const SReportHeaderInfo& info);
 
 bool AppendReportLine(IReportFileOps& ops, const std::wstring& path, const std::wstring& line);
-bool WriteReportHeader(IReportFileOps& ops, const std::wstring& path, const SReportHeaderInfo& info);
+bool WriteReportHeader(IReportFileOps& ops, const std::wstring& path,
+                       const SReportHeaderInfo& info);
 
 // Lines of the device tree: depth first, four levels, deeper items left out.
 std::vector<std::wstring> DeviceTreeLines(const DeviceTree& tree);

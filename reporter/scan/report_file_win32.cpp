@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
-#include <cwchar>
 #include <ctime>
+#include <cwchar>
 #include <vector>
 
 namespace ostrel {

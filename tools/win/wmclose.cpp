@@ -19,8 +19,8 @@ BOOL CALLBACK Collect(HWND hWnd, LPARAM lParam) {
     auto* pSearch = reinterpret_cast<SSearch*>(lParam);
     wchar_t title[512];
     int n = GetWindowTextW(hWnd, title, 512);
-    if (n > 0 && std::wstring(title, n).compare(0, pSearch->m_strPrefix.size(),
-                                                pSearch->m_strPrefix) == 0)
+    if (n > 0 &&
+        std::wstring(title, n).compare(0, pSearch->m_strPrefix.size(), pSearch->m_strPrefix) == 0)
         pSearch->m_found.push_back(hWnd);
     return TRUE;
 }

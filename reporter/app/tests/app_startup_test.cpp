@@ -9,17 +9,17 @@ TEST(AppStartup, CommandLineSelectsUnattendedModeExactly) {
         const wchar_t* args;
         bool bAuto;
     } cases[] = {
-        {L"-auto", true},   {L"-AUTO", true},    {L"-Auto", false},  {L"/auto", false},
-        {L"-auto x", false}, {L" -auto", false}, {L"-auto ", false}, {L"", false},
-        {L"auto", false},
+        {L"-auto", true},   {L"-AUTO", true},    {L"-Auto", false},
+        {L"/auto", false},  {L"-auto x", false}, {L" -auto", false},
+        {L"-auto ", false}, {L"", false},        {L"auto", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(IsAutoCommandLine(c.args), c.bAuto) << '"' << c.args << '"';
 }
 
 TEST(AppStartup, PathsFollowTheAppendRule) {
-    SAppPaths p = BuildAppPaths(L"C:\\Program Files\\Ostrel\\Ostrel.exe",
-                                L"C:\\Users\\doc\\AppData\\Local");
+    SAppPaths p =
+        BuildAppPaths(L"C:\\Program Files\\Ostrel\\Ostrel.exe", L"C:\\Users\\doc\\AppData\\Local");
     EXPECT_EQ(p.m_strModuleDir, L"C:\\Program Files\\Ostrel\\");
     EXPECT_EQ(p.m_strLocalAppData, L"C:\\Users\\doc\\AppData\\Local");
     EXPECT_EQ(p.m_strTmpDir, L"C:\\Users\\doc\\AppData\\Local\\TMP");

@@ -35,8 +35,8 @@ void Start(SProcess& proc, const std::wstring& exe, const std::wstring& args = L
     std::wstring cmd = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
     STARTUPINFOW si{};
     si.cb = sizeof si;
-    ASSERT_TRUE(CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, nullptr, &si, &proc.m_pi))
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &si, &proc.m_pi))
         << "CreateProcess failed: " << GetLastError();
 }
 

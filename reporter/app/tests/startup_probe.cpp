@@ -6,8 +6,8 @@
 
 int wmain() {
     ostrel::SAppPaths paths = ostrel::QueryAppPaths();
-    const std::wstring lines[] = {paths.m_strModuleDir, paths.m_strLocalAppData,
-                                  paths.m_strTmpDir, paths.m_strReportFile, paths.m_strLogFile};
+    const std::wstring lines[] = {paths.m_strModuleDir, paths.m_strLocalAppData, paths.m_strTmpDir,
+                                  paths.m_strReportFile, paths.m_strLogFile};
     for (const auto& line : lines)
         std::printf("%s\n", ostrel::WideToUtf8(line).c_str());
     return 0;

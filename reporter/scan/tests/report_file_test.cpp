@@ -105,8 +105,8 @@ TEST(ReportFile, DeviceTreeWalksFourLevelsDepthFirst) {
     STreeItem b{L"b", 0, {c, c2}};
     STreeItem a{L"a", 0, {b}};
     STreeItem g{L"g", 0, {}};
-    std::vector<std::wstring> expected = {L"+-a", L"| +-b", L"| | +-c", L"| | | +-d",
-                                          L"| | +-c2", L"+-g"};
+    std::vector<std::wstring> expected = {L"+-a",       L"| +-b",    L"| | +-c",
+                                          L"| | | +-d", L"| | +-c2", L"+-g"};
     EXPECT_EQ(DeviceTreeLines({a, g}), expected);
     EXPECT_TRUE(DeviceTreeLines({}).empty());
 }
