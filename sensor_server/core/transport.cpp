@@ -1,0 +1,233 @@
+#include "transport.h"
+
+#include "status_codes.h"
+
+namespace torvex {
+
+CTransport::CTransport(SLinkState& link, IBoxPort& box, ISerialPort& serial, IClock& clock,
+                       IShellHooks& hooks)
+    : m_link(link), m_box(box), m_serial(serial, clock), m_clock(clock), m_hooks(hooks) {}
+
+int CTransport::OpenLink(int nKind, const std::string* pPath) {
+    if (pPath) {
+        m_link.m_bExplicitPath = true;
+        m_link.m_strDevicePath = pPath->substr(0, kDevicePathMax);
+    }
+    switch (nKind) {
+    case kLinkUsb:
+    case kLinkUsbWithDirect:
+        m_link.m_nKind = nKind;
+        return kOk;
+    case kLinkSerial:
+        if (!pPath) {
+            m_link.m_nKind = kLinkNone;
+            return kLinkPathMissing;
+        }
+        m_link.m_nKind = kLinkSerial;
+        // Not reported: a failure shows at the first exchange, which retries.
+        (void)m_serial.EnsureOpen(m_link.m_strDevicePath);
+        return kOk;
+    default:
+        m_link.m_nKind = kLinkNone;
+        return kLinkKindBad;
+    }
+}
+
+int CTransport::CloseLink() {
+    m_link.m_bExplicitPath = false;
+    m_link.m_strDevicePath.clear();
+    if (m_link.m_nKind == kLinkSerial)
+        m_serial.Close();
+    if (m_link.m_nKind == kLinkNone)
+        return kLinkKindBad;
+    m_link.m_nKind = kLinkNone;
+    return kOk;
+}
+
+int CTransport::OpenUsbDevice() {
+    if (m_link.m_nKind == kLinkSerial)
+        return kOk;
+    if (m_link.m_nKind == kLinkNone)
+        return kNoLink;
+    if (m_link.m_strDevicePath.empty()) {
+        m_link.m_nPidBits = 0;
+        std::string strPath;
+        const int nCode = m_box.FindBox(strPath);
+        if (nCode != kOk)
+            return nCode;
+        m_link.m_strDevicePath = strPath.substr(0, kDevicePathMax);
+        m_link.m_nPidBits = PidBitsOfPath(m_link.m_strDevicePath);
+    }
+    const int nCode = m_box.Open(m_link.m_strDevicePath);
+    if (nCode != kOk && !m_link.m_bExplicitPath)
+        m_link.m_strDevicePath.clear();
+    return nCode;
+}
+
+int CTransport::DetectBox() {
+    const int nCode = OpenUsbDevice();
+    if (nCode == kOk && m_link.m_nKind != kLinkSerial)
+        (void)m_box.Close();
+    return nCode;
+}
+
+int CTransport::FinishUsb(int nCode) {
+    const int nClose = m_box.Close();
+    return nCode == kOk ? nClose : nCode;
+}
+
+int CTransport::ExchangeFrame(CFrame& frame) {
+    if (frame[0] == 0xA0 && (frame[1] == 0x01 || frame[1] == 0x02) && m_pPreArm) {
+        const int nCode = m_pPreArm->RunPreArmMaintenance();
+        if (nCode != kOk)
+            return nCode;
+    }
+    int nCode = OpenUsbDevice();
+    if (nCode != kOk)
+        return nCode;
+    nCode = ExchangeOpened(frame);
+    if (m_link.m_nKind == kLinkSerial)
+        return nCode;
+    return FinishUsb(nCode);
+}
+
+int CTransport::ExchangeOpened(CFrame& frame) {
+    if (m_link.m_nKind == kLinkNone)
+        return kNoLink;
+    FillChecksum(frame);
+    const EReply eReply = ReplyOf(frame);
+    if (eReply == EReply::UnknownClass)
+        m_hooks.DefaultBeep();
+    const bool bReply = eReply == EReply::Read;
+    if (m_link.m_nKind == kLinkSerial)
+        return ExchangeSerial(frame, bReply);
+    return ExchangeUsb(frame, bReply);
+}
+
+namespace {
+
+int JudgeReply(uint16_t wAsked, const CFrame& reply) {
+    const uint16_t wGot = CommandWord(reply);
+    if (wGot == wAsked)
+        return kOk;
+    if (wGot == kWordRejected)
+        return kRejected;
+    if (wGot == kWordBusy)
+        return kBusy;
+    return kWrongReply;
+}
+
+} // namespace
+
+int CTransport::ExchangeSerial(CFrame& frame, bool bReply) {
+    const uint16_t wAsked = CommandWord(frame);
+    const std::string& strPort = m_link.m_strDevicePath;
+    if (m_serial.IsOpen()) {
+        const int nCode = m_serial.Purge();
+        if (nCode != kOk)
+            return nCode;
+    }
+    const CEnvelope out = BuildEnvelope(frame);
+    int nCode = m_serial.Write(strPort, out.data(), out.size());
+    if (nCode != kOk)
+        return nCode;
+    if (!bReply) {
+        m_serial.CancelIo();
+        return kOk;
+    }
+    CEnvelope in{};
+    size_t nDone = 0;
+    nCode = m_serial.Read(strPort, in.data(), in.size(), nDone, m_link.m_nSerialBytes);
+    if (nCode != kOk)
+        return nCode;
+    if (!OpenEnvelope(in, frame))
+        return kEnvelopeBad;
+    return JudgeReply(wAsked, frame);
+}
+
+int CTransport::ExchangeUsb(CFrame& frame, bool bReply) {
+    const uint16_t wAsked = CommandWord(frame);
+    const bool bFirstContact =
+        m_link.m_nPidBits == 0 && frame[0] == 0xB0 && frame[1] == 0x02 && frame[2] == 0x02;
+    const bool bPolled = (m_link.m_nPidBits & kPidBit0) != 0;
+    int nCode = m_box.WriteFrame(frame.data());
+    if (nCode != kOk)
+        return nCode;
+    const bool bSkipRead = bPolled ? wAsked == 0x01D0 : !bReply;
+    if (!bSkipRead) {
+        if (!bPolled) {
+            nCode = m_box.ReadFrame(frame.data());
+        } else {
+            const uint8_t nClass = frame[0];
+            if (wAsked == 0x01B0 || nClass == 0x70 || nClass == 0x90)
+                m_clock.SleepMs(kPollSettleMs);
+            if (nClass == 0x60)
+                m_clock.SleepMs(kPollSettleMs);
+            frame.fill(0);
+            const uint32_t nLimit = wAsked == 0x03B0 ? kPollLimitStateMs : kPollLimitMs;
+            const uint64_t nStart = m_clock.NowMs();
+            for (;;) {
+                nCode = m_box.ReadFrame(frame.data());
+                if (nCode != kOk)
+                    break;
+                const uint16_t wGot = CommandWord(frame);
+                if (wGot == kWordRejected || wGot == wAsked)
+                    break;
+                if (m_clock.NowMs() - nStart >= nLimit)
+                    break;
+                m_clock.SleepMs(kPollPauseMs);
+            }
+        }
+        if (nCode != kOk)
+            return nCode;
+    }
+    nCode = JudgeReply(wAsked, frame);
+    if (nCode == kOk && bFirstContact)
+        m_link.m_nPidBits = frame[7] == 0xB0 ? (kPidBit0 | kPidBit1) : kPidBit1;
+    return nCode;
+}
+
+int CTransport::ReadBlock(uint8_t nBlock, CBlock& block) {
+    int nCode = OpenUsbDevice();
+    if (nCode != kOk)
+        return nCode;
+    for (uint8_t i = 0; i < 32 && nCode == kOk; ++i) {
+        CFrame frame = MakeFrame(0x90, 0x01, nBlock, i == 0 ? 0x5A : 0x01);
+        nCode = ExchangeOpened(frame);
+        if (nCode == kOk)
+            for (int k = 0; k < 4; ++k)
+                block[4 * i + k] = frame[4 + k];
+    }
+    return m_link.m_nKind == kLinkSerial ? nCode : FinishUsb(nCode);
+}
+
+int CTransport::WriteBlock(uint8_t nBlock, const CBlock& block) {
+    int nCode = OpenUsbDevice();
+    if (nCode != kOk)
+        return nCode;
+    for (uint8_t i = 0; i < 32 && nCode == kOk; ++i) {
+        CFrame frame = MakeFrame(0x90, 0x02, nBlock, i == 0 ? 0xA5 : 0x01, block[4 * i],
+                                 block[4 * i + 1], block[4 * i + 2], block[4 * i + 3]);
+        nCode = ExchangeOpened(frame);
+    }
+    return m_link.m_nKind == kLinkSerial ? nCode : FinishUsb(nCode);
+}
+
+int CTransport::PulseArm() {
+    if (m_link.m_nKind == kLinkSerial)
+        return kOk;
+    if (m_link.m_nKind == kLinkNone)
+        return kNoLink;
+    int nCode = OpenUsbDevice();
+    if (nCode != kOk)
+        return nCode;
+    CFrame arm = MakeFrame(0xA0, 0x01);
+    nCode = ExchangeOpened(arm);
+    if (nCode == kOk) {
+        CFrame stop = MakeFrame(0xA0, 0x30);
+        nCode = ExchangeOpened(stop);
+    }
+    return FinishUsb(nCode);
+}
+
+} // namespace torvex

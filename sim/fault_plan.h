@@ -1,0 +1,42 @@
+#pragma once
+// Misbehaviour a simulated device shows on request: per command word (or for
+// every frame), for a number of frames or for ever.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace torvex::sim {
+
+enum class EFault {
+    Busy,        // answers F0 02
+    Reject,      // answers F0 01
+    Silent,      // never answers
+    Wrong,       // answers another command word
+    Late,        // answers after m_nArg ms
+    BadEnvelope, // serial reply with byte 1 = 0x02
+    Gone,        // the device disappears after m_nArg exchanges
+};
+
+constexpr uint16_t kAnyWord = 0xFFFF;
+
+struct SFaultRule {
+    EFault m_eKind = EFault::Busy;
+    uint16_t m_wWord = kAnyWord; // command word the rule applies to
+    int m_nByte2 = -1;           // and, when not -1, the frame's byte 2
+    uint32_t m_nArg = 0;
+    int m_nTimes = -1; // frames left; -1 for ever
+};
+
+class CFaultPlan {
+public:
+    void Add(const SFaultRule& rule) { m_rules.push_back(rule); }
+    // The rule of this kind for the frame, consumed once when limited.
+    bool Take(EFault eKind, const uint8_t* pFrame, uint32_t* pArg = nullptr);
+    bool Has(EFault eKind) const;
+    uint32_t ArgOf(EFault eKind) const;
+
+private:
+    std::vector<SFaultRule> m_rules;
+};
+
+} // namespace torvex::sim

@@ -1,0 +1,107 @@
+#include "sim_config.h"
+
+#include <cstdlib>
+
+namespace torvex::sim {
+
+namespace {
+
+std::vector<std::string> Split(const std::string& text, char sep) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find(sep, start);
+        parts.push_back(text.substr(start, end - start));
+        if (end == std::string::npos)
+            return parts;
+        start = end + 1;
+    }
+}
+
+uint64_t Hex(const std::string& text) { return std::strtoull(text.c_str(), nullptr, 16); }
+long Dec(const std::string& text) { return std::strtol(text.c_str(), nullptr, 10); }
+
+bool ParseFault(const std::string& text, SFaultRule& rule) {
+    const std::vector<std::string> f = Split(text, ':');
+    static const struct {
+        const char* m_pName;
+        EFault m_eKind;
+    } kinds[] = {{"busy", EFault::Busy},         {"reject", EFault::Reject},
+                 {"silent", EFault::Silent},     {"wrong", EFault::Wrong},
+                 {"late", EFault::Late},         {"badenv", EFault::BadEnvelope},
+                 {"gone", EFault::Gone}};
+    bool bKnown = false;
+    for (const auto& k : kinds)
+        if (f[0] == k.m_pName) {
+            rule.m_eKind = k.m_eKind;
+            bKnown = true;
+        }
+    if (!bKnown)
+        return false;
+    if (f.size() > 1 && f[1] != "*" && !f[1].empty()) {
+        const uint64_t v = Hex(f[1].substr(0, 4));
+        rule.m_wWord = static_cast<uint16_t>((v >> 8) | ((v & 0xFF) << 8)); // B0 01 -> 0x01B0
+        if (f[1].size() >= 6)
+            rule.m_nByte2 = static_cast<int>(Hex(f[1].substr(4, 2)));
+    }
+    if (f.size() > 2)
+        rule.m_nArg = static_cast<uint32_t>(Dec(f[2]));
+    if (f.size() > 3)
+        rule.m_nTimes = static_cast<int>(Dec(f[3]));
+    return true;
+}
+
+} // namespace
+
+SSimConfig ParseSimConfig(const std::string& text) {
+    SSimConfig config;
+    for (const std::string& item : Split(text, ';')) {
+        if (item.empty())
+            continue;
+        const size_t eq = item.find('=');
+        const std::string key = item.substr(0, eq);
+        const std::string value = eq == std::string::npos ? std::string() : item.substr(eq + 1);
+        SSensorSetup& s = config.m_setup;
+        if (key == "box") {
+            config.m_strBoxPid = value;
+        } else if (key == "wireless") {
+            config.m_nWirelessPort = static_cast<int>(Dec(value));
+        } else if (key == "clock") {
+            config.m_bVirtualClock = value == "virtual";
+        } else if (key == "fault") {
+            SFaultRule rule;
+            if (ParseFault(value, rule))
+                config.m_faults.push_back(rule);
+            else
+                config.m_unknown.push_back(item);
+        } else if (key == "exposures") {
+            s.m_wExposures = static_cast<uint16_t>(Dec(value));
+        } else if (key == "serial") {
+            s.m_nSerial = Hex(value);
+        } else if (key == "blemish") {
+            s.m_blemish.clear();
+            for (long i = 0; i < Dec(value) && i < 256; ++i)
+                s.m_blemish.emplace_back(static_cast<uint16_t>(i + 1),
+                                         static_cast<uint16_t>(1000 + i));
+        } else if (key == "marker") {
+            s.m_nEndMarker = static_cast<uint8_t>(Hex(value));
+        } else if (key == "battery") {
+            s.m_nBattery = static_cast<uint8_t>(Dec(value));
+        } else if (key == "type" && !value.empty()) {
+            s.m_cType = value[0];
+        } else if (key == "ready") {
+            s.m_bImageReady = value == "1";
+        } else if (key == "boxserial") {
+            const uint64_t v = Hex(value);
+            for (int i = 0; i < 4; ++i) {
+                s.m_boxSerialA[i] = static_cast<uint8_t>(v >> (56 - 8 * i));
+                s.m_boxSerialB[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+            }
+        } else {
+            config.m_unknown.push_back(item);
+        }
+    }
+    return config;
+}
+
+} // namespace torvex::sim

@@ -1,0 +1,38 @@
+#pragma once
+// The simulator switch's text: which devices to simulate and how they misbehave.
+//
+//   TORVEX_SIM="box=123A;wireless=7;clock=virtual;fault=busy:B001"
+//
+// Items, separated by ";":
+//   box=<pid>            a box of that product id (123, 123A, 123B, 5841, 0101, 0102)
+//   wireless=<n>         port \\.\COM<n> is the simulated wireless sensor; without it
+//                        serial ports are the real ones
+//   clock=virtual        pauses and time limits pass without waiting
+//   fault=<kind>:<word>[:<arg>[:<times>]]
+//                        kind: busy, reject, silent, wrong, late (arg ms), badenv,
+//                        gone (arg = exchanges before the device disappears);
+//                        word: the frame's first two (or three) bytes in hex
+//                        ("B003", "B00202") or "*"
+//   exposures=<n> serial=<hex, up to 16 digits> blemish=<entries> marker=00|FF
+//   battery=<0..255> type=<letter> ready=1 boxserial=<16 hex digits>
+// Unknown items are ignored and listed in m_unknown.
+#include "fault_plan.h"
+#include "sensor_model.h"
+
+#include <string>
+#include <vector>
+
+namespace torvex::sim {
+
+struct SSimConfig {
+    std::string m_strBoxPid;
+    int m_nWirelessPort = 0; // 0: real serial ports
+    bool m_bVirtualClock = false;
+    std::vector<SFaultRule> m_faults;
+    SSensorSetup m_setup;
+    std::vector<std::string> m_unknown;
+};
+
+SSimConfig ParseSimConfig(const std::string& text);
+
+} // namespace torvex::sim
