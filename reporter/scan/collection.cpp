@@ -1,0 +1,276 @@
+#include "collection.h"
+
+#include "imaging_settings.h"
+#include "path_text.h"
+
+#include <cwchar>
+#include <ctime>
+
+namespace ostrel {
+namespace {
+
+bool IsDotEntry(const std::wstring& name) {
+    return name == L"." || name == L"..";
+}
+
+void ListEntries(ICollectionFiles& files, const std::wstring& folder, const std::wstring& pattern,
+                 FileQueue& queue, bool wantFolders) {
+    if (folder.empty())
+        return;
+    const std::wstring search = folder + pattern;
+    const size_t slash = search.rfind(L'\\');
+    const std::wstring parent = slash == std::wstring::npos ? std::wstring() : search.substr(0, slash + 1);
+    for (const auto& entry : files.FindEntries(search)) {
+        if (IsDotEntry(entry.m_strName) || entry.m_bDirectory != wantFolders)
+            continue;
+        queue.push_back(parent + entry.m_strName);
+    }
+}
+
+std::wstring FoundFilesText(int count) {
+    return L"Found: " + std::to_wstring(count) + L" files";
+}
+
+const wchar_t* const kModuleNames[] = {L"QMA1", L"QMA2", L"QMB1U", L"QMB1W", L"QMB2", L"QMV"};
+const wchar_t* const kIndexFiles[] = {L"PatFile.idx", L"nniFile.idx", L"PATFILE.DAX", L"PAT0.DAX"};
+constexpr wchar_t kMsInfoFailed[] = L"Not found: msinfo32.exe";
+
+} // namespace
+
+bool TestReadWrite(ICollectionFiles& files, const std::wstring& folder) {
+    const std::wstring probe = folder + L"\\TEST.TXT";
+    bool ok = false;
+    if (files.CreateProbe(probe))
+        ok = files.CanOpenForRead(probe);
+    files.RemoveFile(probe);
+    return ok;
+}
+
+void ListFolderFiles(ICollectionFiles& files, const std::wstring& folder,
+                     const std::wstring& pattern, FileQueue& queue) {
+    ListEntries(files, folder, pattern, queue, false);
+}
+
+void ListSubfolders(ICollectionFiles& files, const std::wstring& folder,
+                    const std::wstring& pattern, FileQueue& queue) {
+    ListEntries(files, folder, pattern, queue, true);
+}
+
+std::wstring CopyCommand(const std::wstring& file, const std::wstring& work) {
+    return L"copy \"" + file + L"\" \"" + work + L"\"";
+}
+
+std::wstring ImagesListingCommand(const std::wstring& images, const std::wstring& work) {
+    return L"dir \"" + images + L"\" /s > \"" + work + L"\\Dir-Images.out\"";
+}
+
+std::vector<std::wstring> RegistryExportCommands(const std::wstring& work) {
+    return {
+        L"regedit /E \"" + work + L"\\Enum.reg\" \"HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET\\ENUM\"",
+        L"regedit /E \"" + work + L"\\Varnik.reg\" \"HKEY_CURRENT_USER\\SOFTWARE\\VARNIK\"",
+        L"regedit /E \"" + work +
+            L"\\Belmar.reg\" \"HKEY_CURRENT_USER\\SOFTWARE\\VARNIK - REZAZEVEVID\"",
+    };
+}
+
+std::wstring MsInfoCommand(const std::wstring& program, const std::wstring& work) {
+    return program + L" /nfo \"" + work + L"\\MsInfo.nfo\"";
+}
+
+std::wstring DxDiagCommand(const std::wstring& work) {
+    return L"dxdiag.exe /t " + work + L"\\DxDiag.txt";
+}
+
+std::wstring ElapsedTimeText(long long seconds) {
+    if (seconds < 0)
+        seconds = 0;
+    wchar_t buf[64];
+    std::swprintf(buf, 64, L"Elapsed time : %02d:%02d:%02d", static_cast<int>(seconds / 3600 % 24),
+                  static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+    return buf;
+}
+
+CCollector::CCollector(ICollectionFiles& files, ICollectionShell& shell, IScanSteps& steps,
+                       std::wstring workDir)
+    : m_files(files), m_shell(shell), m_steps(steps), m_strWorkDir(std::move(workDir)) {}
+
+void CCollector::CopyIntoWork(const std::wstring& source, const std::wstring& name) {
+    // The first copy of a name wins; a failed copy leaves no trace.
+    m_files.CopyNoOverwrite(source, m_strWorkDir + L"\\" + name);
+}
+
+int CCollector::CollectLibraries(const std::wstring& appDir) {
+    m_steps.ReportLine(L"");
+    m_steps.ReportLine(L"[DLL]");
+    FileQueue queue;
+    ListFolderFiles(m_files, appDir, L"*.DLL", queue);
+    const int count = static_cast<int>(queue.size());
+    while (!queue.empty()) {
+        const std::wstring path = queue.front();
+        queue.pop_front();
+        std::wstring version;
+        m_files.VersionText(path, version);
+        m_steps.ExecuteStep(L"", false, path, L"OK", version, kIconFile, false);
+        m_steps.ReportLine(path + L"=" + version);
+    }
+    m_steps.ExecuteStep(L"", true, L"DLL Scan complete", L"OK", FoundFilesText(count), kIconInfo,
+                        false);
+    return count;
+}
+
+void CCollector::CollectPrograms(const std::wstring& appDir) {
+    m_steps.ReportLine(L"");
+    m_steps.ReportLine(L"[EXE]");
+    for (const wchar_t* name : {kImagingProgram, kSecondProgram}) {
+        const std::wstring path = appDir + name;
+        std::wstring version;
+        if (m_files.VersionText(path, version)) {
+            m_steps.ExecuteStep(L"", true, path, L"OK", version, kIconFile, false);
+            m_steps.ReportLine(path + L"=" + version);
+        } else {
+            m_steps.ExecuteStep(L"", true, path, L"Failed", L"---", kIconFailed, false);
+            m_steps.ReportLine(path + L"=(failed)");
+        }
+    }
+}
+
+bool CCollector::TestImagesFolder(const std::wstring& imagesDir) {
+    m_steps.ReportLine(L"");
+    m_steps.ReportLine(L"[TESTS]");
+    const bool ok = TestReadWrite(m_files, imagesDir);
+    m_steps.ExecuteStep(L"", false, L"Testing R/W on " + imagesDir, ok ? L"OK" : L"Failed", L"",
+                        ok ? kIconFile : kIconFailed, false);
+    m_steps.ReportLine(L"Path " + imagesDir + (ok ? L" => RW=OK" : L" => RW=(failed)"));
+    return ok;
+}
+
+void CCollector::CopyAcquisitionModules() {
+    std::wstring local;
+    if (!m_shell.LocalAppData(local))
+        return;
+    for (const wchar_t* name : kModuleNames) {
+        const std::wstring module = name;
+        const std::wstring source = local + L"\\" + module + L"\\" + module + L".ini";
+        if (m_files.PathExists(source))
+            CopyIntoWork(source, module + L".ini");
+    }
+    // Files directly in the folder; subfolders are neither copied nor entered.
+    const std::wstring logs = local + L"\\Logs QMW\\";
+    for (const auto& entry : m_files.FindEntries(logs + L"*.*")) {
+        if (IsDotEntry(entry.m_strName) || entry.m_bDirectory)
+            continue;
+        CopyIntoWork(logs + entry.m_strName, entry.m_strName);
+    }
+}
+
+void CCollector::CopySettingsFile(const std::wstring& iniPath) {
+    m_steps.ExecuteStep(CopyCommand(iniPath, m_strWorkDir), true, L"Copying INI file", L"OK", L"",
+                        kIconFile, false);
+}
+
+void CCollector::CopyAcquisitionLog(const std::wstring& logPath) {
+    m_steps.ExecuteStep(CopyCommand(logPath, m_strWorkDir), true, L"Copying LOG file", L"OK", L"",
+                        kIconFile, false);
+}
+
+bool CCollector::CollectImagesFolder(const std::wstring& imagesDir, bool medical) {
+    if (imagesDir.empty()) {
+        m_steps.ExecuteStep(L"", false, L"Images Directory", L"Failed", L"Not found", kIconFailed,
+                            false);
+        return false;
+    }
+    m_steps.ExecuteStep(ImagesListingCommand(imagesDir, m_strWorkDir), false, L"Collecting files",
+                        L"Processing", L"", kIconFile, false);
+    for (const wchar_t* name : kIndexFiles)
+        CopyIntoWork(imagesDir + name, name);
+    for (int year = kFirstLogYear; year <= kLastLogYear; ++year) {
+        const std::wstring y = std::to_wstring(year);
+        for (const std::wstring& name : {L"OPT" + y + L".log", L"SECU" + y + L".LOG"}) {
+            if (m_files.CanOpenForRead(imagesDir + name))
+                CopyIntoWork(imagesDir + name, name);
+        }
+    }
+    if (!medical)
+        CopyIntoWork(imagesDir + L"LastAcqTII.osc", L"LastAcqTII.osc");
+    return true;
+}
+
+void CCollector::CopyInstallerLogs(const std::wstring& appDir) {
+    m_steps.ExecuteStep(CopyCommand(appDir + L"Install.log", m_strWorkDir), false,
+                        L"Copying Install.log", L"OK", L"", kIconFile, false);
+    m_steps.ExecuteStep(CopyCommand(appDir + L"logDS2.log", m_strWorkDir), true,
+                        L"Copying LogDS2.log", L"OK", L"", kIconFile, false);
+}
+
+int CCollector::CopyUserLogs() {
+    std::wstring local;
+    if (!m_shell.LocalAppData(local))
+        return -1;
+    FileQueue queue;
+    ListFolderFiles(m_files, JoinPath(local, L"Logs VI\\"), L"*.*", queue);
+    const int count = static_cast<int>(queue.size());
+    while (!queue.empty()) {
+        m_steps.ExecuteStep(CopyCommand(queue.front(), m_strWorkDir), false, L"", L"OK", L"",
+                            kIconFile, false);
+        queue.pop_front();
+    }
+    m_steps.ExecuteStep(L"", true, L"User Logs Scan complete", L"OK", FoundFilesText(count),
+                        kIconInfo, false);
+    return count;
+}
+
+void CCollector::ExportRegistry() {
+    const auto commands = RegistryExportCommands(m_strWorkDir);
+    m_steps.ExecuteStep(commands[0], false, L"Exporting register", L"Processing", L"",
+                        kIconProgram, false);
+    m_steps.ExecuteStep(commands[1], false, L"", L"", L"", kIconProgram, false);
+    m_steps.ExecuteStep(commands[2], true, L"", L"OK", L"", kIconProgram, false);
+}
+
+int CCollector::RunSystemInformation() {
+    const std::time_t start = std::time(nullptr);
+    int result = -1;
+    bool attempted = false;
+    std::wstring folder;
+    if (m_shell.ProgramFilesCommon(folder)) {
+        attempted = true;
+        result = m_steps.ExecuteStep(
+            MsInfoCommand(folder + L"\\Microsoft Shared\\MSInfo\\msinfo32.exe", m_strWorkDir), false,
+            L"Call to " + folder + L"\\MsInfo32", L"Processing", L"", kIconProgram, true);
+    }
+    if ((!attempted || result != 0) && m_shell.SystemFolder(folder)) {
+        attempted = true;
+        result = m_steps.ExecuteStep(MsInfoCommand(folder + L"\\msinfo32.exe", m_strWorkDir), false,
+                                     L"Call to " + folder + L"\\MsInfo32", L"Processing", L"",
+                                     kIconProgram, true);
+    }
+    if (attempted) {
+        if (result == 0)
+            m_steps.ExecuteStep(L"", true, L"", L"OK", L"", kIconInfo, false);
+        else
+            m_steps.ExecuteStep(L"", true, L"", L"Failed", kMsInfoFailed, kIconInfo, false);
+    }
+    if (!attempted || result != 0) {
+        result = m_steps.ExecuteStep(MsInfoCommand(L"msinfo32.exe", m_strWorkDir), false, L"",
+                                     L"Processing", L"Call to MsInfo32", kIconInfo, true);
+        if (result == 0)
+            m_steps.ExecuteStep(L"", false, L"", L"OK", L"", kIconInfo, false);
+        else
+            m_steps.ExecuteStep(L"", false, L"", L"Failed", kMsInfoFailed, kIconInfo, false);
+    }
+    m_steps.ExecuteStep(L"", true, L"msinfo32.exe", L"Time",
+                        ElapsedTimeText(std::time(nullptr) - start), kIconInfo, false);
+    return result;
+}
+
+int CCollector::RunDirectXDiagnostics() {
+    const std::time_t start = std::time(nullptr);
+    const int result = m_steps.ExecuteStep(DxDiagCommand(m_strWorkDir), false, L"Call to DXDiag",
+                                           L"Processing", L"", kIconProgram, true);
+    m_steps.ExecuteStep(L"", true, L"", result == 0 ? L"OK" : L"Failed", L"", kIconInfo, false);
+    m_steps.ExecuteStep(L"", true, L"dxdiag.exe", L"Time",
+                        ElapsedTimeText(std::time(nullptr) - start), kIconInfo, false);
+    return result;
+}
+
+} // namespace ostrel

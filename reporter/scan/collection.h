@@ -1,0 +1,125 @@
+#pragma once
+// What the scan gathers into the working folder: versions of the imaging
+// software's programs, copies of its settings and logs, and the output of a
+// few system tools. Each Collect/Copy/Run operation is one step of the scan
+// with its progress rows; the rules run on the host through the ports below.
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace ostrel {
+
+using FileQueue = std::deque<std::wstring>;
+
+struct SFindEntry {
+    std::wstring m_strName;
+    bool m_bDirectory = false;
+};
+
+class ICollectionFiles {
+public:
+    virtual ~ICollectionFiles() = default;
+    // Entries matching a search pattern (folder + wildcard), "." and ".."
+    // included, in the order the file system gives them; empty when none.
+    virtual std::vector<SFindEntry> FindEntries(const std::wstring& pattern) = 0;
+    // Never overwrites: false when the destination exists or the copy fails.
+    virtual bool CopyNoOverwrite(const std::wstring& source, const std::wstring& destination) = 0;
+    virtual bool PathExists(const std::wstring& path) = 0;
+    // Opened for generic read with read sharing, existing only; closed again.
+    virtual bool CanOpenForRead(const std::wstring& path) = 0;
+    // Creates the file, truncating one that exists, for read access; closed again.
+    virtual bool CreateProbe(const std::wstring& path) = 0;
+    virtual bool RemoveFile(const std::wstring& path) = 0;
+    // Version text without file name, three parts; false without a version resource.
+    virtual bool VersionText(const std::wstring& path, std::wstring& text) = 0;
+};
+
+// Shell folders without trailing backslash; false when the shell does not report one.
+class ICollectionShell {
+public:
+    virtual ~ICollectionShell() = default;
+    virtual bool LocalAppData(std::wstring& folder) = 0;
+    virtual bool ProgramFilesCommon(std::wstring& folder) = 0;
+    virtual bool SystemFolder(std::wstring& folder) = 0;
+};
+
+// The scan's side: one progress row (and its command), and Report.txt.
+class IScanSteps {
+public:
+    virtual ~IScanSteps() = default;
+    virtual int ExecuteStep(const std::wstring& command, bool advance, const std::wstring& action,
+                            const std::wstring& status, const std::wstring& comment, int icon,
+                            bool useProcess) = 0;
+    virtual void ReportLine(const std::wstring& line) = 0;
+};
+
+// Icons of the progress rows.
+enum EStepIcon { kIconInfo = 0, kIconFile = 1, kIconProgram = 2, kIconArchive = 3, kIconFailed = 4 };
+
+// Probe file TEST.TXT created, reopened for reading and deleted again.
+bool TestReadWrite(ICollectionFiles& files, const std::wstring& folder);
+// Full paths of the files (ListSubfolders: folders) matching folder +
+// pattern, appended at the back; "." and ".." never.
+void ListFolderFiles(ICollectionFiles& files, const std::wstring& folder,
+                     const std::wstring& pattern, FileQueue& queue);
+void ListSubfolders(ICollectionFiles& files, const std::wstring& folder,
+                    const std::wstring& pattern, FileQueue& queue);
+
+// Command lines, literal apart from the folders and files put in. {work}
+// has no trailing backslash; {app} and {images} have one.
+std::wstring CopyCommand(const std::wstring& file, const std::wstring& work);
+std::wstring ImagesListingCommand(const std::wstring& images, const std::wstring& work);
+std::vector<std::wstring> RegistryExportCommands(const std::wstring& work);
+std::wstring MsInfoCommand(const std::wstring& program, const std::wstring& work);
+std::wstring DxDiagCommand(const std::wstring& work);
+
+// "Elapsed time : %H:%M:%S", hours within the day.
+std::wstring ElapsedTimeText(long long seconds);
+
+inline constexpr int kFirstLogYear = 2000;
+inline constexpr int kLastLogYear = 2019;
+
+class CCollector {
+public:
+    CCollector(ICollectionFiles& files, ICollectionShell& shell, IScanSteps& steps,
+               std::wstring workDir);
+
+    // Report "[DLL]": every *.DLL of the installation folder with its
+    // version; the number of files listed.
+    int CollectLibraries(const std::wstring& appDir);
+    // Report "[EXE]": the imaging program and the second program.
+    void CollectPrograms(const std::wstring& appDir);
+    // Report "[TESTS]": read/write test of the images folder (trailing
+    // backslash added by the caller).
+    bool TestImagesFolder(const std::wstring& imagesDir);
+    // Acquisition-module settings and module logs; no row.
+    void CopyAcquisitionModules();
+    void CopySettingsFile(const std::wstring& iniPath);
+    void CopyAcquisitionLog(const std::wstring& logPath);
+    // Listing, index files, yearly logs and, unless medical, the
+    // last-acquisition file. With no images folder one failed row only;
+    // the result tells whether the folder was collected.
+    bool CollectImagesFolder(const std::wstring& imagesDir, bool medical);
+    void CopyInstallerLogs(const std::wstring& appDir);
+    // The user's "Logs VI" files; the number listed, -1 without local folder.
+    int CopyUserLogs();
+    void ExportRegistry();
+    // Up to three attempts; the result of the last one run.
+    int RunSystemInformation();
+    int RunDirectXDiagnostics();
+
+private:
+    void CopyIntoWork(const std::wstring& source, const std::wstring& name);
+
+    ICollectionFiles& m_files;
+    ICollectionShell& m_shell;
+    IScanSteps& m_steps;
+    std::wstring m_strWorkDir;
+};
+
+// The machine's own files and shell (Win32; on the host, POSIX files and no
+// shell folders).
+ICollectionFiles& SystemCollectionFiles();
+ICollectionShell& SystemCollectionShell();
+
+} // namespace ostrel

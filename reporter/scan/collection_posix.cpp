@@ -1,0 +1,38 @@
+// The host build collects nothing from the machine: no folders are listed,
+// copied or probed there. Tests use their own ports.
+#include "collection.h"
+
+namespace ostrel {
+namespace {
+
+class CNoCollectionFiles : public ICollectionFiles {
+public:
+    std::vector<SFindEntry> FindEntries(const std::wstring&) override { return {}; }
+    bool CopyNoOverwrite(const std::wstring&, const std::wstring&) override { return false; }
+    bool PathExists(const std::wstring&) override { return false; }
+    bool CanOpenForRead(const std::wstring&) override { return false; }
+    bool CreateProbe(const std::wstring&) override { return false; }
+    bool RemoveFile(const std::wstring&) override { return false; }
+    bool VersionText(const std::wstring&, std::wstring&) override { return false; }
+};
+
+class CNoCollectionShell : public ICollectionShell {
+public:
+    bool LocalAppData(std::wstring&) override { return false; }
+    bool ProgramFilesCommon(std::wstring&) override { return false; }
+    bool SystemFolder(std::wstring&) override { return false; }
+};
+
+} // namespace
+
+ICollectionFiles& SystemCollectionFiles() {
+    static CNoCollectionFiles s_files;
+    return s_files;
+}
+
+ICollectionShell& SystemCollectionShell() {
+    static CNoCollectionShell s_shell;
+    return s_shell;
+}
+
+} // namespace ostrel

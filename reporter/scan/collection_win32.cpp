@@ -1,0 +1,87 @@
+#include "collection.h"
+
+#include "unique_handle.h"
+#include "version_text.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+namespace ostrel {
+namespace {
+
+class CWin32CollectionFiles : public ICollectionFiles {
+public:
+    std::vector<SFindEntry> FindEntries(const std::wstring& pattern) override {
+        std::vector<SFindEntry> entries;
+        WIN32_FIND_DATAW data{};
+        CFindHandle find(::FindFirstFileW(pattern.c_str(), &data));
+        if (!find)
+            return entries;
+        do {
+            entries.push_back({data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+        } while (::FindNextFileW(find.get(), &data));
+        return entries;
+    }
+
+    bool CopyNoOverwrite(const std::wstring& source, const std::wstring& destination) override {
+        return ::CopyFileW(source.c_str(), destination.c_str(), TRUE) != FALSE;
+    }
+
+    bool PathExists(const std::wstring& path) override {
+        return ::PathFileExistsW(path.c_str()) != FALSE;
+    }
+
+    bool CanOpenForRead(const std::wstring& path) override {
+        CFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(file);
+    }
+
+    bool CreateProbe(const std::wstring& path) override {
+        CFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(file);
+    }
+
+    bool RemoveFile(const std::wstring& path) override {
+        return ::DeleteFileW(path.c_str()) != FALSE;
+    }
+
+    bool VersionText(const std::wstring& path, std::wstring& text) override {
+        return GetFileVersionText(path, false, false, text);
+    }
+};
+
+bool ShellFolder(int csidl, std::wstring& folder) {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    if (::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK)
+        return false;
+    folder = buffer;
+    return true;
+}
+
+class CWin32CollectionShell : public ICollectionShell {
+public:
+    bool LocalAppData(std::wstring& folder) override {
+        return ShellFolder(CSIDL_LOCAL_APPDATA, folder);
+    }
+    bool ProgramFilesCommon(std::wstring& folder) override {
+        return ShellFolder(CSIDL_PROGRAM_FILES_COMMON, folder);
+    }
+    bool SystemFolder(std::wstring& folder) override { return ShellFolder(CSIDL_SYSTEM, folder); }
+};
+
+} // namespace
+
+ICollectionFiles& SystemCollectionFiles() {
+    static CWin32CollectionFiles s_files;
+    return s_files;
+}
+
+ICollectionShell& SystemCollectionShell() {
+    static CWin32CollectionShell s_shell;
+    return s_shell;
+}
+
+} // namespace ostrel
