@@ -11,10 +11,10 @@ namespace {
 
 const char* const kModules[] = {"TORVEX", "Sensor", "USB", "Acq", "Calib", "Viewer", "Gen"};
 const char* const kLevels[] = {"INFO ", "INFO ", "INFO ", "DEBUG", "WARN ", "ERROR"};
-const char* const kEvents[] = {
-    "frame acquired",      "dark image taken",      "bright image taken", "link established",
-    "timeout waiting for", "calibration loaded",    "retry on endpoint",  "temperature read",
-    "trigger armed",       "image written to"};
+const char* const kEvents[] = {"frame acquired",    "dark image taken",    "bright image taken",
+                               "link established",  "timeout waiting for", "calibration loaded",
+                               "retry on endpoint", "temperature read",    "trigger armed",
+                               "image written to"};
 
 void PutLe16(std::string& s, uint16_t v) {
     s.push_back(static_cast<char>(v));

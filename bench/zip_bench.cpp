@@ -85,9 +85,9 @@ double RunWriter(const std::vector<SFile>& files, const fs::path& out) {
     }
     for (const SFile& f : files) {
         const std::wstring name = Utf8ToWide(f.strEntry);
-        const int n = f.bFolder ? ZipWriterAddFolder(h, name.c_str())
-                                : ZipWriterAddFile(h, name.c_str(),
-                                                   Utf8ToWide(f.path.string()).c_str());
+        const int n = f.bFolder
+                          ? ZipWriterAddFolder(h, name.c_str())
+                          : ZipWriterAddFile(h, name.c_str(), Utf8ToWide(f.path.string()).c_str());
         if (n != kZipOk) {
             std::fprintf(stderr, "add %s: 0x%X\n", f.strEntry.c_str(), n);
             std::exit(1);
@@ -169,9 +169,9 @@ double Median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
     const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    const fs::path work = argc > 2 ? fs::path(argv[2])
-                                   : fs::temp_directory_path() /
-                                         ("ostrel_zip_bench_" + std::to_string(::getpid()));
+    const fs::path work =
+        argc > 2 ? fs::path(argv[2])
+                 : fs::temp_directory_path() / ("ostrel_zip_bench_" + std::to_string(::getpid()));
     const fs::path set = work / "set";
     fs::remove_all(work);
     fs::create_directories(set);

@@ -25,9 +25,9 @@ long PeakKiB() {
 } // namespace
 
 int main(int argc, char** argv) {
-    const fs::path work = argc > 1 ? fs::path(argv[1])
-                                   : fs::temp_directory_path() /
-                                         ("ostrel_zip_rss_" + std::to_string(::getpid()));
+    const fs::path work =
+        argc > 1 ? fs::path(argv[1])
+                 : fs::temp_directory_path() / ("ostrel_zip_rss_" + std::to_string(::getpid()));
     fs::create_directories(work);
     const fs::path source = work / "Huge.log", archive = work / "huge.zip";
     {
@@ -47,8 +47,7 @@ int main(int argc, char** argv) {
     HZIP h = ZipWriterCreate(Utf8ToWide(archive.string()).c_str());
     const int nAdd = ZipWriterAddFile(h, L"Huge.log", Utf8ToWide(source.string()).c_str());
     const int nClose = ZipWriterClose(h);
-    const double s =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const long after = PeakKiB();
     std::printf("source %llu bytes, archive %llu bytes, add 0x%X, close 0x%X, %.1f s\n",
                 static_cast<unsigned long long>(fs::file_size(source)),

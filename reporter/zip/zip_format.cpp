@@ -74,7 +74,8 @@ std::string EncodeEntryName(const std::wstring& name, bool bFolder) {
 }
 
 bool IsStoredName(const std::string& name) {
-    static const char* const kStored[] = {".z", ".zip", ".zoo", ".arc", ".lzh", ".arj", ".gz", ".tgz"};
+    static const char* const kStored[] = {".z",   ".zip", ".zoo", ".arc",
+                                          ".lzh", ".arj", ".gz",  ".tgz"};
     const size_t dot = name.rfind('.');
     if (dot == std::string::npos)
         return false;
@@ -137,8 +138,8 @@ void CExecutableSniffer::Feed(const uint8_t* pData, size_t cbData) {
     m_bDecided = true;
     const char sig[3] = {static_cast<char>(m_abSignature[0]), static_cast<char>(m_abSignature[1]),
                          0};
-    m_bExecutable = !std::strcmp(sig, "PE") || !std::strcmp(sig, "NE") ||
-                    !std::strcmp(sig, "LE") || !std::strcmp(sig, "MZ");
+    m_bExecutable = !std::strcmp(sig, "PE") || !std::strcmp(sig, "NE") || !std::strcmp(sig, "LE") ||
+                    !std::strcmp(sig, "MZ");
 }
 
 size_t AppendLocalHeader(std::string& out, const SEntryFields& e) {

@@ -11,9 +11,9 @@ constexpr uint32_t kLocalSignature = 0x04034B50;
 constexpr uint32_t kCentralSignature = 0x02014B50;
 constexpr uint32_t kEndSignature = 0x06054B50;
 
-constexpr size_t kLocalHeaderSize = 4 + 26;   // signature included, name follows
-constexpr size_t kLocalExtraSize = 4 + 1 + 12; // id, size, flags, three times
-constexpr size_t kCentralHeaderSize = 4 + 42; // signature included, name follows
+constexpr size_t kLocalHeaderSize = 4 + 26;     // signature included, name follows
+constexpr size_t kLocalExtraSize = 4 + 1 + 12;  // id, size, flags, three times
+constexpr size_t kCentralHeaderSize = 4 + 42;   // signature included, name follows
 constexpr size_t kCentralExtraSize = 4 + 1 + 4; // id, size, flags, modification time
 constexpr size_t kEndRecordSize = 4 + 18;
 
@@ -76,7 +76,9 @@ uint32_t FileExternalAttributes(uint32_t dwWindowsAttributes, bool bExecutable);
 constexpr uint32_t kAttributeReadOnly = 0x01;
 constexpr uint32_t kAttributeDirectory = 0x10;
 
-// Recognises Windows and DOS program files from their first bytes while they
+// Owner execute is given to program files so that they stay runnable when
+// support unpacks an archive on a Unix system; everything else is data. The
+// check recognises Windows and DOS program files from their bytes while they
 // stream past: "MZ" at the start, and at the offset stored at 0x3C either a
 // new-style header signature ("PE", "NE", "LE") or "MZ" again (a plain DOS
 // program whose offset field is zero). Costs no extra read or seek.

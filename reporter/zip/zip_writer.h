@@ -64,9 +64,9 @@ private:
     zip::IZipFileSystem& m_fs;
     std::unique_ptr<zip::IZipOutput> m_pOutput;
     uint64_t m_qwArchiveLimit;
-    uint64_t m_qwOffset = 0;        // end of the last complete entry
-    uint64_t m_qwCentralSize = 0;   // bytes the central directory will take
-    bool m_bRewind = false;         // a failed entry left the position unknown
+    uint64_t m_qwOffset = 0;      // end of the last complete entry
+    uint64_t m_qwCentralSize = 0; // bytes the central directory will take
+    bool m_bRewind = false;       // a failed entry left the position unknown
     std::vector<zip::SEntryFields> m_entries;
     std::unique_ptr<uint8_t[]> m_pInBlock;
     std::unique_ptr<uint8_t[]> m_pOutBlock;

@@ -13,11 +13,11 @@ TEST(ZipFormat, CivilTimeRoundTripsAcrossEras) {
     } const kCases[] = {
         {0, {1970, 1, 1, 0, 0, 0}},
         {-1, {1969, 12, 31, 23, 59, 59}},
-        {951782400, {2000, 2, 29, 0, 0, 0}},     // leap day of a century leap year
+        {951782400, {2000, 2, 29, 0, 0, 0}}, // leap day of a century leap year
         {1709164800, {2024, 2, 29, 0, 0, 0}},
         {4107542399, {2100, 2, 28, 23, 59, 59}}, // 2100 is not a leap year
         {4107542400, {2100, 3, 1, 0, 0, 0}},
-        {-11644473600, {1601, 1, 1, 0, 0, 0}},   // start of the Windows file-time epoch
+        {-11644473600, {1601, 1, 1, 0, 0, 0}}, // start of the Windows file-time epoch
     };
     for (const auto& c : kCases) {
         const SCivilTime t = CivilFromUnix(c.llSeconds);
@@ -37,9 +37,9 @@ TEST(ZipFormat, DosTimeFieldsAndClamping) {
         uint16_t wTime, wDate;
     } const kCases[] = {
         {{2015, 6, 1, 13, 45, 37}, 13 * 2048 + 45 * 32 + 18, (2015 - 1980) * 512 + 6 * 32 + 1},
-        {{1980, 1, 1, 0, 0, 1}, 0, 1 * 32 + 1},        // odd seconds round down
+        {{1980, 1, 1, 0, 0, 1}, 0, 1 * 32 + 1},       // odd seconds round down
         {{2107, 12, 31, 23, 59, 59}, 0xBF7D, 0xFF9F}, // last value the fields hold
-        {{1979, 12, 31, 23, 59, 59}, 0, 1 * 32 + 1},   // before 1980: clamped, not wrapped
+        {{1979, 12, 31, 23, 59, 59}, 0, 1 * 32 + 1},  // before 1980: clamped, not wrapped
         {{1601, 1, 1, 0, 0, 0}, 0, 1 * 32 + 1},
         {{2200, 1, 1, 0, 0, 0}, 0xBF7D, 0xFF9F},
     };
@@ -55,11 +55,11 @@ TEST(ZipFormat, StoredOnlyForCompressedExtensions) {
         const char* name;
         bool bStored;
     } const kCases[] = {
-        {"DATA.ZIP", true},    {"a.zip", true},          {"old.Z", true},      {"x.z", true},
-        {"b.zoo", true},       {"c.ARC", true},          {"d.lzh", true},      {"e.arj", true},
-        {"log.gz", true},      {"set.TGZ", true},        {"Report.txt", false}, {"README", false},
-        {"a.zip.txt", false},  {"a.zipx", false},        {"a.tar", false},     {"dir.zip/x", false},
-        {".gz", true},         {"gz", false},            {"a.", false},        {"image.jpg", false},
+        {"DATA.ZIP", true},   {"a.zip", true},   {"old.Z", true},       {"x.z", true},
+        {"b.zoo", true},      {"c.ARC", true},   {"d.lzh", true},       {"e.arj", true},
+        {"log.gz", true},     {"set.TGZ", true}, {"Report.txt", false}, {"README", false},
+        {"a.zip.txt", false}, {"a.zipx", false}, {"a.tar", false},      {"dir.zip/x", false},
+        {".gz", true},        {"gz", false},     {"a.", false},         {"image.jpg", false},
     };
     for (const auto& c : kCases)
         EXPECT_EQ(IsStoredName(c.name), c.bStored) << c.name;
@@ -79,14 +79,13 @@ TEST(ZipFormat, ExternalAttributes) {
         bool bExecutable;
         uint32_t dwExpected;
     } const kCases[] = {
-        {0x20, false, 0x81800020},  // archive: regular file, owner read-write
-        {0x21, false, 0x81000021},  // read-only drops owner write
-        {0x27, false, 0x81000027},  // hidden and system kept
-        {0x10, false, 0x41800010},  // a directory source
-        {0x80, false, 0x81800000},  // "normal" is outside the kept bits
+        {0x20, false, 0x81800020},   // archive: regular file, owner read-write
+        {0x21, false, 0x81000021},   // read-only drops owner write
+        {0x27, false, 0x81000027},   // hidden and system kept
+        {0x10, false, 0x41800010},   // a directory source
+        {0x80, false, 0x81800000},   // "normal" is outside the kept bits
         {0x2820, false, 0x81800020}, // so are compressed and not-indexed
-        {0x20, true, 0x81C00020},
-        {0x01, true, 0x81400001},
+        {0x20, true, 0x81C00020},    {0x01, true, 0x81400001},
     };
     for (const auto& c : kCases)
         EXPECT_EQ(FileExternalAttributes(c.dwWindows, c.bExecutable), c.dwExpected)

@@ -11,11 +11,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
@@ -80,7 +80,7 @@ bool HasLine(const std::string& out, const std::string& needle, const std::strin
 
 // One entry the archive must hold, in order.
 struct SExpect {
-    std::string strName; // bytes in the archive
+    std::string strName;   // bytes in the archive
     std::string strSource; // empty for a folder
     uint64_t qwSize = 0;
     bool bStored = false;
@@ -109,8 +109,9 @@ protected:
     void SetUp() override {
         for (const char* tool : {"unzip", "zipinfo", "python3", "bsdtar"})
             ASSERT_EQ(RunTool(std::string("command -v ") + tool).nStatus, 0)
-                << tool << " is missing: install the Debian packages unzip, 7zip, python3, "
-                           "libarchive-tools";
+                << tool
+                << " is missing: install the Debian packages unzip, 7zip, python3, "
+                   "libarchive-tools";
         ASSERT_EQ(RunTool("command -v " + s_7z).nStatus, 0)
             << "7-Zip is missing: install the Debian package 7zip";
     }
@@ -132,10 +133,9 @@ protected:
         EXPECT_NE(h, nullptr);
         for (size_t i = 0; i < expects.size(); ++i) {
             const SExpect& e = expects[i];
-            const int n =
-                e.IsFolder() ? ZipWriterAddFolder(h, names[i].c_str())
-                             : ZipWriterAddFile(h, names[i].c_str(),
-                                                Utf8ToWide(e.strSource).c_str());
+            const int n = e.IsFolder() ? ZipWriterAddFolder(h, names[i].c_str())
+                                       : ZipWriterAddFile(h, names[i].c_str(),
+                                                          Utf8ToWide(e.strSource).c_str());
             EXPECT_EQ(n, kZipOk) << e.strName;
         }
         EXPECT_EQ(ZipWriterClose(h), kZipOk);
@@ -166,8 +166,7 @@ protected:
         for (const SExpect& e : expects) {
             const std::string cols = " " + std::to_string(e.qwSize) + " bx " +
                                      (e.bStored || e.IsFolder() ? "stor" : "defX") + " ";
-            EXPECT_TRUE(HasLine(z.strOut, cols, " " + e.strName)) << e.strName << "\n"
-                                                                   << z.strOut;
+            EXPECT_TRUE(HasLine(z.strOut, cols, " " + e.strName)) << e.strName << "\n" << z.strOut;
         }
     }
 
@@ -179,8 +178,8 @@ protected:
         EXPECT_EQ(l.nStatus, 0) << l.strOut;
         // One block of "Key = value" lines per entry after the "----------" line.
         std::vector<std::vector<std::string>> blocks;
-        std::istringstream in(l.strOut.substr(std::min(l.strOut.find("----------"),
-                                                       l.strOut.size())));
+        std::istringstream in(
+            l.strOut.substr(std::min(l.strOut.find("----------"), l.strOut.size())));
         std::string line;
         while (std::getline(in, line)) {
             if (line.rfind("Path = ", 0) == 0)
@@ -200,7 +199,8 @@ protected:
             EXPECT_TRUE(has("Path = " + name)) << e.strName;
             EXPECT_TRUE(has("Size = " + std::to_string(e.qwSize))) << e.strName;
             EXPECT_TRUE(has(std::string("Folder = ") + (e.IsFolder() ? "+" : "-"))) << e.strName;
-            EXPECT_TRUE(has(e.bStored || e.IsFolder() ? "Method = Store" : "Method = Deflate:Maximum"))
+            EXPECT_TRUE(
+                has(e.bStored || e.IsFolder() ? "Method = Store" : "Method = Deflate:Maximum"))
                 << e.strName;
         }
     }
@@ -211,11 +211,11 @@ protected:
             std::ofstream m(manifest, std::ios::binary);
             for (const SExpect& e : expects)
                 m << Hex(e.strName) << '\t' << (e.IsFolder() ? "folder" : "file") << '\t'
-                  << (e.bStored || e.IsFolder() ? 0 : 8) << '\t' << e.qwSize << '\t'
-                  << e.dwExternal << '\t' << e.strSource << '\n';
+                  << (e.bStored || e.IsFolder() ? 0 : 8) << '\t' << e.qwSize << '\t' << e.dwExternal
+                  << '\t' << e.strSource << '\n';
         }
         const SRun r = RunTool("python3 " + Quote(ZIP_PEER_SCRIPT) + " " + Quote(archive) + " " +
-                           Quote(manifest));
+                               Quote(manifest));
         EXPECT_EQ(r.nStatus, 0) << r.strOut;
     }
 
@@ -244,8 +244,8 @@ protected:
             std::stringstream sa, sb;
             sa << a.rdbuf();
             sb << b.rdbuf();
-            EXPECT_TRUE(sa.str() == sb.str()) << "bsdtar extracted different bytes for "
-                                              << e.strName;
+            EXPECT_TRUE(sa.str() == sb.str())
+                << "bsdtar extracted different bytes for " << e.strName;
         }
     }
 
@@ -310,10 +310,17 @@ TEST_F(ZipPeerTest, EveryEntryKind) {
         WithAttributes(File("tool.exe", exe), 0x81C00000),
         WithAttributes(File("setup.dat", setup), 0x81C00000),
     };
-    const std::vector<std::wstring> names = {
-        L"Report.txt", L"DATA.ZIP", L"Thumbnails", L"empty.log", L"settings.ini",
-        L"r\u00E9glages \u03A9.txt", L"Oscillos\\S1\\trace.dat", L"dup.txt", L"dup.txt",
-        L"tool.exe", L"setup.dat"};
+    const std::vector<std::wstring> names = {L"Report.txt",
+                                             L"DATA.ZIP",
+                                             L"Thumbnails",
+                                             L"empty.log",
+                                             L"settings.ini",
+                                             L"r\u00E9glages \u03A9.txt",
+                                             L"Oscillos\\S1\\trace.dat",
+                                             L"dup.txt",
+                                             L"dup.txt",
+                                             L"tool.exe",
+                                             L"setup.dat"};
     const std::string archive = Build("kinds.zip", expects, names);
     CheckAll(archive, expects, false);
 
@@ -338,8 +345,8 @@ TEST_F(ZipPeerTest, TwoThousandSmallFiles) {
         char stem[32];
         std::snprintf(stem, sizeof stem, "%04d", i);
         if (i % 2) {
-            const std::string path = WriteFile(std::string("many/dev") + stem + ".ini",
-                                               MakeText(200 + i % 1800, i));
+            const std::string path =
+                WriteFile(std::string("many/dev") + stem + ".ini", MakeText(200 + i % 1800, i));
             expects.push_back(File(std::string("Settings/dev") + stem + ".ini", path));
             names.push_back(L"Settings\\dev" + Utf8ToWide(stem) + L".ini");
         } else {

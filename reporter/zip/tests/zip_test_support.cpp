@@ -147,8 +147,8 @@ SReadArchive ReadArchive(const std::string& f) {
 }
 
 std::string MakeText(size_t cb, uint32_t seed) {
-    static const char* const kWords[] = {"sensor", "ready", "frame", "timeout", "USB",
-                                         "calibration", "dark", "bright", "acquired", "retry"};
+    static const char* const kWords[] = {"sensor",      "ready", "frame",  "timeout",  "USB",
+                                         "calibration", "dark",  "bright", "acquired", "retry"};
     std::string s;
     s.reserve(cb + 80);
     uint32_t r = seed | 1;
@@ -183,7 +183,8 @@ bool CMemoryOutput::Write(const void* pData, size_t cbData) {
     size_t cbTake = cbData;
     const bool bFail = s.qwAccepted + cbData > s.qwFailAfter;
     if (bFail)
-        cbTake = static_cast<size_t>(s.qwFailAfter > s.qwAccepted ? s.qwFailAfter - s.qwAccepted : 0);
+        cbTake =
+            static_cast<size_t>(s.qwFailAfter > s.qwAccepted ? s.qwFailAfter - s.qwAccepted : 0);
     const char* p = static_cast<const char*>(pData);
     if (s.strFile.size() < s.qwPos + cbTake)
         s.strFile.resize(static_cast<size_t>(s.qwPos + cbTake));
@@ -240,8 +241,8 @@ public:
         const uint64_t qwSize = m_file.qwReportedSize != UINT64_MAX && m_file.strData.empty()
                                     ? m_file.qwReportedSize
                                     : m_file.strData.size();
-        uint64_t cb = std::min<uint64_t>({cbBuffer, m_file.cbMaxRead, qwSize - m_qwPos,
-                                          m_file.qwFailReadAfter - m_qwPos});
+        uint64_t cb = std::min<uint64_t>(
+            {cbBuffer, m_file.cbMaxRead, qwSize - m_qwPos, m_file.qwFailReadAfter - m_qwPos});
         if (!m_file.strData.empty())
             std::memcpy(pBuffer, m_file.strData.data() + m_qwPos, static_cast<size_t>(cb));
         else
@@ -265,7 +266,7 @@ std::unique_ptr<zip::IZipSource> CMemoryFileSystem::OpenSource(const std::wstrin
         return nullptr;
     *pInfo = it->second.info;
     pInfo->qwSize = it->second.qwReportedSize != UINT64_MAX ? it->second.qwReportedSize
-                                                             : it->second.strData.size();
+                                                            : it->second.strData.size();
     return std::make_unique<CMemorySource>(it->second);
 }
 

@@ -131,16 +131,15 @@ TEST_F(ZipWin32Test, ArchiveIsExclusiveWhileWritten) {
 TEST_F(ZipWin32Test, TimesAndAttributesComeFromTheFile) {
     const int64_t llWrite = 1433166337; // 2015-06-01 13:45:37 UTC
     const std::wstring src = Write(L"r\u00E9glages.ini", "[Tech]\r\n");
-    HANDLE hSet = ::CreateFileW(src.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+    HANDLE hSet =
+        ::CreateFileW(src.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(hSet, INVALID_HANDLE_VALUE);
     const FILETIME ftCreate = FileTimeFromUnix(llWrite - 86400);
     const FILETIME ftAccess = FileTimeFromUnix(llWrite + 120);
     const FILETIME ftWrite = FileTimeFromUnix(llWrite);
     ASSERT_TRUE(::SetFileTime(hSet, &ftCreate, &ftAccess, &ftWrite));
     ::CloseHandle(hSet);
-    ASSERT_TRUE(::SetFileAttributesW(src.c_str(), FILE_ATTRIBUTE_READONLY |
-                                                      FILE_ATTRIBUTE_HIDDEN |
+    ASSERT_TRUE(::SetFileAttributesW(src.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                                       FILE_ATTRIBUTE_ARCHIVE));
 
     const std::wstring archive = Path(L"out.zip");
@@ -168,17 +167,16 @@ TEST_F(ZipWin32Test, TimesAndAttributesComeFromTheFile) {
     // system among them): the field must hold whatever the file system reports.
     WIN32_FILE_ATTRIBUTE_DATA fad;
     ASSERT_TRUE(::GetFileAttributesExW(src.c_str(), GetFileExInfoStandard, &fad));
-    const uint64_t ticks = ((uint64_t{fad.ftCreationTime.dwHighDateTime} << 32) |
-                            fad.ftCreationTime.dwLowDateTime) -
-                           116444736000000000ull;
+    const uint64_t ticks =
+        ((uint64_t{fad.ftCreationTime.dwHighDateTime} << 32) | fad.ftCreationTime.dwLowDateTime) -
+        116444736000000000ull;
     EXPECT_EQ(Le32(f.strLocalExtra, 13), static_cast<uint32_t>(ticks / 10000000));
 
     const SReadEntry& d = a.entries[1];
     EXPECT_EQ(d.strName, "Thumbnails/");
     EXPECT_EQ(d.dwExternal, 0x41C00010u);
     auto dos = [](const SYSTEMTIME& t) {
-        return zip::DosTimeFromCivil(
-            {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond});
+        return zip::DosTimeFromCivil({t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond});
     };
     const uint32_t dwSeen = (uint32_t{d.wDate} << 16) | d.wTime;
     EXPECT_GE(dwSeen, (uint32_t{dos(before).wDate} << 16) | dos(before).wTime);

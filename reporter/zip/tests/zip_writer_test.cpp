@@ -98,7 +98,7 @@ TEST_F(ZipWriterTest, HeaderFieldsOfEveryEntryKind) {
     const uint16_t wFileTime = 13 * 2048 + 45 * 32 + 18;
     const uint16_t wDate = (2015 - 1980) * 512 + 6 * 32 + 1;
     const uint16_t wFolderTime = 9 * 2048 + 30 * 32 + 7; // the fake's local clock, 09:30:15
-    const uint32_t dwFolderStamp = 1433151015;        // 2015-06-01 09:30:15 read as UTC
+    const uint32_t dwFolderStamp = 1433151015;           // 2015-06-01 09:30:15 read as UTC
     for (size_t i = 0; i < cases.size(); ++i) {
         const SCase& c = cases[i];
         const SReadEntry& e = a.entries[i];
@@ -275,9 +275,9 @@ TEST_F(ZipWriterTest, NamesPast259BytesAreRefused) {
     } const kCases[] = {
         {std::wstring(259, L'a'), false, kZipOk},
         {std::wstring(260, L'a'), false, kZipBadArgument},
-        {e_acute + L"a", false, kZipOk},                 // 258 + 1 bytes
-        {e_acute + L"\u00E9", false, kZipBadArgument},   // 260 bytes from 130 characters
-        {std::wstring(258, L'd'), true, kZipOk},         // 258 + slash
+        {e_acute + L"a", false, kZipOk},               // 258 + 1 bytes
+        {e_acute + L"\u00E9", false, kZipBadArgument}, // 260 bytes from 130 characters
+        {std::wstring(258, L'd'), true, kZipOk},       // 258 + slash
         {std::wstring(259, L'd'), true, kZipBadArgument},
         {std::wstring(258, L'd') + L"\\", true, kZipOk}, // its own slash is not doubled
     };
