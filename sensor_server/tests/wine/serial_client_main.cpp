@@ -1,0 +1,46 @@
+// Client for the real serial path: TORVEX.exe with a simulated box only, so
+// its serial port is the real Win32 one, talks to COM<n>. Prints one line per
+// command and exits 0 when every answer is as expected.
+//   torvex_serial_client <n>
+#include "server_client.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+using namespace torvex::client;
+
+int main(int argc, char** argv) {
+    const std::string port = std::string("\\\\.\\COM") + (argc > 1 ? argv[1] : "7");
+    CServerProcess server(OwnFolder() + L"TORVEX.exe", "box=5841");
+    if (!server.Started()) {
+        std::printf("server did not start\n");
+        return 2;
+    }
+    struct SStep {
+        unsigned command;
+        const char* data;
+        int error;
+        const char* result;
+    } steps[] = {
+        {20, port.c_str(), 0, ""},
+        {43, nullptr, 0, "4"},
+        {40, nullptr, 0, "1;1122334455;1560"},
+        {41, nullptr, 0, "ABCDEF;0213"},
+        {46, nullptr, 13, ""}, // the simulator sends this one in a bad envelope
+        {46, nullptr, 0, "5600"},
+        {52, nullptr, 0, ""},
+        {4200, "192;10;42;42;0;0;0;0", 0, "192;10;42;42;0;0;0;204"},
+        {21, nullptr, 0, ""},
+    };
+    int failures = 0;
+    for (const SStep& s : steps) {
+        const SAnswer a = s.data ? server.Send(s.command, s.data) : server.Send(s.command);
+        const bool ok = a.m_bAnswered && a.m_nError == s.error && a.m_strResult == s.result;
+        failures += ok ? 0 : 1;
+        std::printf("%s command %u: ERROR %d RESULT \"%s\" (%d polls)\n", ok ? "ok  " : "FAIL",
+                    s.command, a.m_nError, a.m_strResult.c_str(), a.m_nPolls);
+    }
+    std::printf("BLEMISH NUMBER=%s\n", server.Read("BLEMISH", "NUMBER", "<none>").c_str());
+    return failures == 0 ? 0 : 1;
+}

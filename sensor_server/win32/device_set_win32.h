@@ -1,0 +1,36 @@
+#pragma once
+// The server's ports, real or simulated. The environment variable TORVEX_SIM,
+// read once at start, switches to simulated devices (its text is described
+// in sim/sim_config.h); without it every port is the real Win32 one.
+#include "box_port_win32.h"
+#include "command_dispatcher.h"
+#include "platform_win32.h"
+#include "profile_store_win32.h"
+#include "serial_port_win32.h"
+#include "simulation.h"
+
+#include <memory>
+
+namespace torvex {
+
+constexpr const char* kSimulatorSwitch = "TORVEX_SIM";
+
+class CDeviceSet {
+public:
+    CDeviceSet();
+    SServerPorts Ports();
+    bool Simulated() const { return m_pSimulation != nullptr; }
+    IMailboxStore& Store() { return m_store; }
+
+private:
+    CProfileStore m_store;
+    CTickClock m_clock;
+    CWin32ShellHooks m_hooks;
+    CWin32Bluefind m_bluefind;
+    CNoDirectSlots m_slots;
+    CWin32BoxPort m_box;
+    CWin32SerialPort m_serial;
+    std::unique_ptr<sim::CSimulation> m_pSimulation;
+};
+
+} // namespace torvex

@@ -1,0 +1,20 @@
+#pragma once
+// Resource identifiers of TORVEX.exe.
+
+#define IDR_MAINFRAME 128
+#define IDD_ABOUTBOX 100
+#define IDC_ABOUT_TEXT 1001
+
+#define ID_APP_EXIT 0xE141
+#define ID_APP_ABOUT 0xE140
+#define ID_VIEW_TOOLBAR 0xE800
+#define ID_VIEW_STATUS_BAR 0xE801
+
+#define ID_DETECT_USB 32771
+#define ID_DETECT_WL 32772
+#define ID_INIT_LINK 32773
+#define ID_STOP_LINK 32774
+#define ID_READ_BOX 32775
+#define ID_READ_SENSOR 32776
+#define ID_START_ACQUISITION 32777
+#define ID_STOP_ACQUISITION 32778
