@@ -3,8 +3,8 @@
 #include "imaging_settings.h"
 #include "path_text.h"
 
-#include <cwchar>
 #include <ctime>
+#include <cwchar>
 
 namespace ostrel {
 namespace {
@@ -19,7 +19,8 @@ void ListEntries(ICollectionFiles& files, const std::wstring& folder, const std:
         return;
     const std::wstring search = folder + pattern;
     const size_t slash = search.rfind(L'\\');
-    const std::wstring parent = slash == std::wstring::npos ? std::wstring() : search.substr(0, slash + 1);
+    const std::wstring parent =
+        slash == std::wstring::npos ? std::wstring() : search.substr(0, slash + 1);
     for (const auto& entry : files.FindEntries(search)) {
         if (IsDotEntry(entry.m_strName) || entry.m_bDirectory != wantFolders)
             continue;
@@ -66,7 +67,8 @@ std::wstring ImagesListingCommand(const std::wstring& images, const std::wstring
 
 std::vector<std::wstring> RegistryExportCommands(const std::wstring& work) {
     return {
-        L"regedit /E \"" + work + L"\\Enum.reg\" \"HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET\\ENUM\"",
+        L"regedit /E \"" + work +
+            L"\\Enum.reg\" \"HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET\\ENUM\"",
         L"regedit /E \"" + work + L"\\Varnik.reg\" \"HKEY_CURRENT_USER\\SOFTWARE\\VARNIK\"",
         L"regedit /E \"" + work +
             L"\\Belmar.reg\" \"HKEY_CURRENT_USER\\SOFTWARE\\VARNIK - REZAZEVEVID\"",
@@ -221,8 +223,8 @@ int CCollector::CopyUserLogs() {
 
 void CCollector::ExportRegistry() {
     const auto commands = RegistryExportCommands(m_strWorkDir);
-    m_steps.ExecuteStep(commands[0], false, L"Exporting register", L"Processing", L"",
-                        kIconProgram, false);
+    m_steps.ExecuteStep(commands[0], false, L"Exporting register", L"Processing", L"", kIconProgram,
+                        false);
     m_steps.ExecuteStep(commands[1], false, L"", L"", L"", kIconProgram, false);
     m_steps.ExecuteStep(commands[2], true, L"", L"OK", L"", kIconProgram, false);
 }
@@ -235,8 +237,8 @@ int CCollector::RunSystemInformation() {
     if (m_shell.ProgramFilesCommon(folder)) {
         attempted = true;
         result = m_steps.ExecuteStep(
-            MsInfoCommand(folder + L"\\Microsoft Shared\\MSInfo\\msinfo32.exe", m_strWorkDir), false,
-            L"Call to " + folder + L"\\MsInfo32", L"Processing", L"", kIconProgram, true);
+            MsInfoCommand(folder + L"\\Microsoft Shared\\MSInfo\\msinfo32.exe", m_strWorkDir),
+            false, L"Call to " + folder + L"\\MsInfo32", L"Processing", L"", kIconProgram, true);
     }
     if ((!attempted || result != 0) && m_shell.SystemFolder(folder)) {
         attempted = true;

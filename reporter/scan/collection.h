@@ -54,7 +54,13 @@ public:
 };
 
 // Icons of the progress rows.
-enum EStepIcon { kIconInfo = 0, kIconFile = 1, kIconProgram = 2, kIconArchive = 3, kIconFailed = 4 };
+enum EStepIcon {
+    kIconInfo = 0,
+    kIconFile = 1,
+    kIconProgram = 2,
+    kIconArchive = 3,
+    kIconFailed = 4
+};
 
 // Probe file TEST.TXT created, reopened for reading and deleted again.
 bool TestReadWrite(ICollectionFiles& files, const std::wstring& folder);

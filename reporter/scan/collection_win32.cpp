@@ -3,9 +3,9 @@
 #include "unique_handle.h"
 #include "version_text.h"
 
-#include <windows.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <windows.h>
 
 namespace ostrel {
 namespace {
@@ -19,7 +19,8 @@ public:
         if (!find)
             return entries;
         do {
-            entries.push_back({data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+            entries.push_back(
+                {data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
         } while (::FindNextFileW(find.get(), &data));
         return entries;
     }

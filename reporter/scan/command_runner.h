@@ -32,8 +32,8 @@ public:
 constexpr unsigned kDefaultCommandLimitMs = 10 * 60 * 1000;
 
 // Result codes that are not a program's own exit code.
-constexpr int kResultProcessNotCreated = 2;   // any process-creation failure
-constexpr int kResultInterpreterFailed = -1;  // the interpreter could not start
+constexpr int kResultProcessNotCreated = 2;  // any process-creation failure
+constexpr int kResultInterpreterFailed = -1; // the interpreter could not start
 // Past the limit the command is ended and logged with WAIT_TIMEOUT (258), the
 // code the wait itself gave; the ended process also gets it as exit code.
 constexpr int kResultTimedOut = 258;

@@ -19,7 +19,8 @@ std::wstring AsciiLower(std::wstring text) {
 }
 
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 std::wstring ForwardToBackslashes(std::wstring text) {
@@ -53,8 +54,7 @@ std::wstring FolderFromFirstWiseName(const SImagingPorts& ports, const wchar_t* 
 }
 
 bool AcceptsSettings(const SImagingPorts& ports, const std::wstring& candidate) {
-    return !ports.m_profile
-                .GetString(kImagesSection, kPathKey, L"", kProfileBufferChars, candidate)
+    return !ports.m_profile.GetString(kImagesSection, kPathKey, L"", kProfileBufferChars, candidate)
                 .empty();
 }
 
@@ -85,7 +85,8 @@ constexpr SYesNoKey kCaptureKeys[3] = {
     {L"VIDEO_CAPTURE", L"VARNIKTouchMode", L"Live after capture = YES", L"Live after capture = NO"},
 };
 
-bool ReadYesNoLines(const SImagingPorts& ports, const SYesNoKey (&keys)[3], std::wstring* lines[3]) {
+bool ReadYesNoLines(const SImagingPorts& ports, const SYesNoKey (&keys)[3],
+                    std::wstring* lines[3]) {
     for (int i = 0; i < 3; ++i)
         lines[i]->clear();
     std::wstring ini;

@@ -68,7 +68,8 @@ struct SImagingPorts {
 // Registry keys and file names, as the imaging software leaves them.
 inline constexpr wchar_t kSharedDllsKey[] =
     L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-inline constexpr wchar_t kWiseRepairKey[] = L"SOFTWARE\\Wise Solutions\\Wise Installation System\\Repair";
+inline constexpr wchar_t kWiseRepairKey[] =
+    L"SOFTWARE\\Wise Solutions\\Wise Installation System\\Repair";
 inline constexpr wchar_t kWiseAppPathsKey[] = L"SOFTWARE\\Wise Solutions\\WiseUpdate\\AppPaths";
 inline constexpr wchar_t kImagingProgram[] = L"VARNIK Imaging.exe";
 inline constexpr wchar_t kSecondProgram[] = L"Pardo.exe";
@@ -87,8 +88,8 @@ bool FindAcquisitionLog(const SImagingPorts& ports, std::wstring& path);
 
 // The six acquisition lines: each a fixed YES or NO text, or empty when the
 // key is missing or empty. The result tells whether the third key was read.
-bool ReadAcquisitionSettings(const SImagingPorts& ports, std::wstring& line1,
-                             std::wstring& line2, std::wstring& line3);
+bool ReadAcquisitionSettings(const SImagingPorts& ports, std::wstring& line1, std::wstring& line2,
+                             std::wstring& line3);
 bool ReadCaptureSettings(const SImagingPorts& ports, std::wstring& line1, std::wstring& line2,
                          std::wstring& line3);
 

@@ -18,8 +18,9 @@ public:
 
 class CNoProfile : public IProfileReader {
 public:
-    std::wstring GetString(const std::wstring&, const std::wstring&, const std::wstring& defaultText,
-                           unsigned bufferChars, const std::wstring&) override {
+    std::wstring GetString(const std::wstring&, const std::wstring&,
+                           const std::wstring& defaultText, unsigned bufferChars,
+                           const std::wstring&) override {
         return defaultText.substr(0, bufferChars ? bufferChars - 1 : 0);
     }
     int GetInt(const std::wstring&, const std::wstring&, int defaultValue,

@@ -2,8 +2,8 @@
 
 #include "unique_handle.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <vector>
 
@@ -82,8 +82,9 @@ class CWin32FileProbe : public IFileProbe {
 public:
     bool CanOpenForRead(const std::wstring& path) override {
         // Write sharing too: the imaging software may hold its log open.
-        CFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
         return static_cast<bool>(file);
     }
 };

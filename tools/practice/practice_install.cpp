@@ -6,13 +6,13 @@
 // Usage: practice_install.exe <variant>   (practice_install.exe --help lists them)
 #include "practice_layout.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstdarg>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -49,7 +49,8 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
         return;
     }
     DWORD dwWritten = 0;
-    if (!bytes.empty() && !WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &dwWritten, nullptr))
+    if (!bytes.empty() &&
+        !WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &dwWritten, nullptr))
         Fail(L"short write " + path);
     CloseHandle(h);
     ++g_nFiles;
@@ -87,7 +88,8 @@ std::string Filler(const std::wstring& seed, size_t size, const char* header) {
     return bytes;
 }
 
-void CopyPayload(const std::wstring& payloadDir, const std::wstring& payload, const std::wstring& target) {
+void CopyPayload(const std::wstring& payloadDir, const std::wstring& payload,
+                 const std::wstring& target) {
     MakeFolders(Folder(target));
     if (!CopyFileW((payloadDir + payload).c_str(), target.c_str(), FALSE))
         Fail(L"cannot copy " + payload + L" to " + target);
@@ -107,9 +109,11 @@ std::wstring Format(const wchar_t* format, ...) {
 
 // ---- Registry -------------------------------------------------------------
 
-void SetString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value) {
+void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
+               const std::wstring& value) {
     HKEY h = nullptr;
-    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) !=
+        ERROR_SUCCESS) {
         Fail(L"cannot create key " + key);
         return;
     }
@@ -120,23 +124,27 @@ void SetString(HKEY root, const std::wstring& key, const std::wstring& name, con
 
 void SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value) {
     HKEY h = nullptr;
-    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) != ERROR_SUCCESS) {
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) !=
+        ERROR_SUCCESS) {
         Fail(L"cannot create key " + key);
         return;
     }
-    RegSetValueExW(h, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegSetValueExW(h, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                   sizeof value);
     RegCloseKey(h);
 }
 
 void CreateKey(HKEY root, const std::wstring& key) {
     HKEY h = nullptr;
-    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) == ERROR_SUCCESS)
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) ==
+        ERROR_SUCCESS)
         RegCloseKey(h);
     else
         Fail(L"cannot create key " + key);
 }
 
-constexpr wchar_t kSharedDlls[] = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+constexpr wchar_t kSharedDlls[] =
+    L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 constexpr wchar_t kWise[] = L"SOFTWARE\\Wise Solutions";
 constexpr wchar_t kRepair[] = L"SOFTWARE\\Wise Solutions\\Wise Installation System\\Repair";
 constexpr wchar_t kAppPaths[] = L"SOFTWARE\\Wise Solutions\\WiseUpdate\\AppPaths";
@@ -159,13 +167,15 @@ void RemoveRegistry() {
     RegDeleteKeyW(HKEY_CURRENT_USER, kUserKey2);
     // Only our own names leave the shared-libraries key.
     HKEY h = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSharedDlls, 0, KEY_READ | KEY_WRITE, &h) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSharedDlls, 0, KEY_READ | KEY_WRITE, &h) !=
+        ERROR_SUCCESS)
         return;
     std::vector<std::wstring> ours;
     std::vector<wchar_t> name(32768);
     for (DWORD i = 0;; ++i) {
         DWORD n = static_cast<DWORD>(name.size());
-        if (RegEnumValueW(h, i, name.data(), &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumValueW(h, i, name.data(), &n, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
             break;
         if (MentionsVarnik(std::wstring(name.data(), n)))
             ours.emplace_back(name.data(), n);
@@ -182,12 +192,15 @@ void InstallRegistry(EVariant variant) {
             SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, app + lib.m_pszName, 1);
         SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, kSharedDllsName, 1);
         SetDword(HKEY_LOCAL_MACHINE, kSharedDlls, app + L"Pardo.exe", 1);
-        CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kRepair) + L"\\C:/Program Files (x86)/VARNIK/Varnik Imaging/INSTALL.LOG");
+        CreateKey(HKEY_LOCAL_MACHINE,
+                  std::wstring(kRepair) +
+                      L"\\C:/Program Files (x86)/VARNIK/Varnik Imaging/INSTALL.LOG");
     } else {
         CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kRepair) + L"\\" + kRepairFirst);
         CreateKey(HKEY_LOCAL_MACHINE, std::wstring(kRepair) + L"\\" + kRepairSecond);
         SetString(HKEY_LOCAL_MACHINE, kAppPaths, app + L"VARNIK Imaging.exe", app);
-        SetString(HKEY_LOCAL_MACHINE, kAppPaths, L"D:\\Old Install\\VARNIK\\Pardo.exe", L"D:\\Old Install\\VARNIK\\");
+        SetString(HKEY_LOCAL_MACHINE, kAppPaths, L"D:\\Old Install\\VARNIK\\Pardo.exe",
+                  L"D:\\Old Install\\VARNIK\\");
     }
     const std::wstring settings = std::wstring(kUserKey) + L"\\Varnik Imaging\\Settings";
     SetString(HKEY_CURRENT_USER, settings, L"Language", L"FR");
@@ -225,7 +238,8 @@ void RemoveTree(const std::wstring& path) {
 
 std::wstring LocalAppData() {
     wchar_t buffer[MAX_PATH + 1] = {};
-    if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK) {
+    if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer) !=
+        S_OK) {
         Fail(L"no local application data folder");
         return L"C:\\nowhere";
     }
@@ -245,12 +259,13 @@ void RemoveFiles(const std::wstring& local) {
         RemoveTree(local + L"\\" + folder);
     RemoveTree(local + L"\\kalder digital.ini");
     // Bare names of the settings files resolve to the Windows folder.
-    for (const wchar_t* name : {L"Varnik Imaging.ini", L"kalder digital.ini", L"Varnik Imaging.prs"})
+    for (const wchar_t* name :
+         {L"Varnik Imaging.ini", L"kalder digital.ini", L"Varnik Imaging.prs"})
         RemoveTree(WindowsFolder() + L"\\" + name);
 }
 
-const wchar_t* const kSurnames[] = {L"MARTIN",  L"BERNARD", L"DUBOIS",  L"THOMAS", L"ROBERT",
-                                    L"RICHARD", L"PETIT",   L"DURAND",  L"LEROY",  L"MOREAU",
+const wchar_t* const kSurnames[] = {L"MARTIN",  L"BERNARD", L"DUBOIS",   L"THOMAS", L"ROBERT",
+                                    L"RICHARD", L"PETIT",   L"DURAND",   L"LEROY",  L"MOREAU",
                                     L"SIMON",   L"LAURENT", L"LEFEBVRE", L"MICHEL", L"GARCIA"};
 const wchar_t* const kFirstNames[] = {L"Julie", L"Marc", L"Claire", L"Paul", L"Sophie", L"Louis"};
 constexpr int kPatients = 30;
@@ -273,7 +288,7 @@ std::vector<SAcquisition> Acquisitions() {
     // Spread in time order over 2014 to 2016, a few per working day.
     const size_t n = list.size();
     for (size_t i = 0; i < n; ++i) {
-        auto& a = list[(i * 37) % n]; // interleave patients
+        auto& a = list[(i * 37) % n];                          // interleave patients
         const int day = static_cast<int>(i * 3 * 300 / n) / 3; // 0..299 per year
         a.m_nYear = 2014 + static_cast<int>(i * 3 / n);
         const int dayOfYear = static_cast<int>((i * 3 * 300 / n) % 300);
@@ -298,7 +313,8 @@ void InstallImages(EVariant variant) {
     }
     // Oscilloscope recordings of some patients, one of them a level deeper.
     for (int p : {3, 7, 19})
-        WriteBytes(images + Format(L"%04d\\image osc.dat", p), Filler(Format(L"osc%d", p), 8192, "OSC"));
+        WriteBytes(images + Format(L"%04d\\image osc.dat", p),
+                   Filler(Format(L"osc%d", p), 8192, "OSC"));
     WriteBytes(images + L"0012\\Osc\\IMAGE OSC.DAT", Filler(L"osc12", 8192, "OSC"));
     for (const wchar_t* day : {L"2015-03-12", L"2015-04-02", L"2016-01-20"})
         for (int k = 1; k <= 3; ++k)
@@ -311,9 +327,10 @@ void InstallImages(EVariant variant) {
         std::vector<std::wstring> lines;
         for (const auto& a : acquisitions)
             if (a.m_nYear == year)
-                lines.push_back(Format(L"%02d%02d-%02d%02d;%04d;%ls;TII;%ls%04d\\%04d\n", a.m_nMonth, a.m_nDay,
-                                       a.m_nHour, a.m_nMinute, a.m_nPatient, PatientName(a.m_nPatient).c_str(),
-                                       images.c_str(), a.m_nPatient, a.m_nImage));
+                lines.push_back(Format(L"%02d%02d-%02d%02d;%04d;%ls;TII;%ls%04d\\%04d\n",
+                                       a.m_nMonth, a.m_nDay, a.m_nHour, a.m_nMinute, a.m_nPatient,
+                                       PatientName(a.m_nPatient).c_str(), images.c_str(),
+                                       a.m_nPatient, a.m_nImage));
         std::sort(lines.begin(), lines.end());
         std::wstring text;
         for (const auto& line : lines)
@@ -322,7 +339,8 @@ void InstallImages(EVariant variant) {
     }
     std::wstring patients, nni;
     for (int p = 1; p <= kPatients; ++p) {
-        patients += Format(L"%04d;%ls;%02d/%02d/19%02d\n", p, PatientName(p).c_str(), 1 + p % 28, 1 + p % 12, 40 + p);
+        patients += Format(L"%04d;%ls;%02d/%02d/19%02d\n", p, PatientName(p).c_str(), 1 + p % 28,
+                           1 + p % 12, 40 + p);
         nni += Format(L"%04d;%d%02d%02d%03d\n", p, 1 + p % 2, 40 + p, 1 + p % 12, 100 + p);
     }
     WriteText(images + L"PatFile.idx", patients);
@@ -342,11 +360,12 @@ void InstallImages(EVariant variant) {
 }
 
 std::wstring SettingsText(EVariant variant) {
-    return std::wstring(L"[GENERAL]\nLanguage=FR\nLastUser=Dr MARTIN\n") +
-           L"[IMAGES]\nPath=" + kImagesDir + L"\nFormat=TII\nPreview=SPV\n" +
-           L"[TESSEL]\nAcqMode=" + AcqModeOf(variant) + L"\nGeneACDC=\nAutoArm=1\nRearme=0\nCompressee=1\n" +
+    return std::wstring(L"[GENERAL]\nLanguage=FR\nLastUser=Dr MARTIN\n") + L"[IMAGES]\nPath=" +
+           kImagesDir + L"\nFormat=TII\nPreview=SPV\n" + L"[TESSEL]\nAcqMode=" +
+           AcqModeOf(variant) + L"\nGeneACDC=\nAutoArm=1\nRearme=0\nCompressee=1\n" +
            L"LogInfo=1\nShowExpo=0\nIgnoreBadImage=0\nTESSELIIStoreImage=" + StoreImageOf(variant) +
-           L"\nSubstractDark=1\nApplyFFC=1\nApplyMedian3=0\nBatterieDelta=85\nTestSerial=0\nPort=USB\n" +
+           L"\nSubstractDark=1\nApplyFFC=1\nApplyMedian3=0\nBatterieDelta=85\nTestSerial=0\nPort="
+           L"USB\n" +
            L"[VIDEO_CAPTURE]\nVARNIKTouchMode=1\nDevice=K520\n" +
            L"[GENERATOR]\nBrand=Helion\nType=DC\n";
 }
@@ -361,31 +380,37 @@ void InstallFiles(EVariant variant, const std::wstring& payloadDir, const std::w
         else
             WriteBytes(app + lib.m_pszName, Filler(lib.m_pszName, 145408, "MZ")); // no resources
     }
-    WriteText(app + L"Varnik Imaging.prs", std::wstring(L"[PRODUCT]\nName=VARNIK Imaging\nTag=") +
-                                               ProductTagOf(variant) + L"\n[ALIAS]\n$PRODUCTNAME1$=" +
-                                               kProductName + L"\n");
+    WriteText(app + L"Varnik Imaging.prs",
+              std::wstring(L"[PRODUCT]\nName=VARNIK Imaging\nTag=") + ProductTagOf(variant) +
+                  L"\n[ALIAS]\n$PRODUCTNAME1$=" + kProductName + L"\n");
     if (variant != EVariant::NoIni)
         // Left by an older version: no images path, so it is passed over.
         WriteText(app + L"Varnik Imaging.ini", L"[GENERAL]\nVersion=5.2\n[IMAGES]\nFormat=TII\n");
-    WriteText(app + L"Install.log", L"Installation started 2014-01-06 10:12\nFile copied: VARNIK Imaging.exe\n"
-                                    L"Installation completed\n");
-    WriteText(app + L"logDS2.log", L"DS2 driver setup 2014-01-06\nDriver installed: TESSEL II USB\n");
+    WriteText(app + L"Install.log",
+              L"Installation started 2014-01-06 10:12\nFile copied: VARNIK Imaging.exe\n"
+              L"Installation completed\n");
+    WriteText(app + L"logDS2.log",
+              L"DS2 driver setup 2014-01-06\nDriver installed: TESSEL II USB\n");
     for (const wchar_t* lang : {L"FR", L"EN", L"DE", L"ES", L"IT"})
-        WriteBytes(app + L"Languages\\" + lang + L".lng", Filler(lang, 24000 + Hash(lang) % 8000, "LNG"));
+        WriteBytes(app + L"Languages\\" + lang + L".lng",
+                   Filler(lang, 24000 + Hash(lang) % 8000, "LNG"));
     WriteBytes(app + L"Help\\VarnikImaging.chm", Filler(L"chm", 210000, "ITSF"));
     for (const wchar_t* serial : {L"T2-04411", L"T2-05120", L"T1-00872"})
         WriteBytes(app + L"Calib\\" + serial + L".cal", Filler(serial, 65536, "CAL"));
 
     std::wstring sensorLog;
     for (int k = 0; k < 40; ++k)
-        sensorLog += Format(L"2015-%02d-%02d %02d:%02d:%02d Sensor T2-04411: acquisition %ls\n", 1 + k % 11,
-                            1 + k % 26, 8 + k % 10, (k * 13) % 60, (k * 7) % 60, k % 9 ? L"OK" : L"timeout");
-    WriteText((variant == EVariant::Wise ? local + L"\\Logs VI\\" : app) + L"BTESSEL_II.Log", sensorLog);
+        sensorLog +=
+            Format(L"2015-%02d-%02d %02d:%02d:%02d Sensor T2-04411: acquisition %ls\n", 1 + k % 11,
+                   1 + k % 26, 8 + k % 10, (k * 13) % 60, (k * 7) % 60, k % 9 ? L"OK" : L"timeout");
+    WriteText((variant == EVariant::Wise ? local + L"\\Logs VI\\" : app) + L"BTESSEL_II.Log",
+              sensorLog);
 
     if (variant != EVariant::NoIni)
         WriteText(local + L"\\" + kProductName + L"\\Varnik Imaging.ini", SettingsText(variant));
     for (const wchar_t* name : kUserLogs)
-        WriteText(local + L"\\Logs VI\\" + name, std::wstring(name) + L" 2015-03-12 08:01 started\n");
+        WriteText(local + L"\\Logs VI\\" + name,
+                  std::wstring(name) + L" 2015-03-12 08:01 started\n");
     WriteText(local + L"\\Logs VI\\Archive\\VARNIK Imaging 2014.log", L"2014-12-30 17:45 closed\n");
     for (const wchar_t* name : kModuleLogs)
         WriteText(local + L"\\Logs QMW\\" + name, std::wstring(name) + L" module started\n");

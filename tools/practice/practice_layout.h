@@ -51,8 +51,16 @@ inline constexpr wchar_t kInstallerExe[] = L"practice_install.exe";
 
 // Below the user's local application data folder.
 inline constexpr const wchar_t* kLocalFolders[] = {
-    L"VARNIK-Imaging Pro", L"VARNIK-Imaging", L"Logs VI", L"Logs QMW", L"QMA1",
-    L"QMA2",               L"QMB1U",          L"QMB1W",   L"QMB2",     L"QMV",
+    L"VARNIK-Imaging Pro",
+    L"VARNIK-Imaging",
+    L"Logs VI",
+    L"Logs QMW",
+    L"QMA1",
+    L"QMA2",
+    L"QMB1U",
+    L"QMB1W",
+    L"QMB2",
+    L"QMV",
 };
 // Acquisition modules installed (QMB1W is not).
 inline constexpr const wchar_t* kModules[] = {L"QMA1", L"QMA2", L"QMB1U", L"QMB2", L"QMV"};
@@ -95,13 +103,21 @@ inline constexpr wchar_t kPardoVersion[] = L"v.2.1.0";
 
 // Yearly logs of the images folder: 2021 lies past the years collected.
 inline constexpr const wchar_t* kYearlyLogs[] = {
-    L"OPT2014.log", L"OPT2015.log", L"SECU2015.LOG", L"SECU2019.LOG", L"OPT2021.log", L"SECU2021.LOG",
+    L"OPT2014.log",  L"OPT2015.log", L"SECU2015.LOG",
+    L"SECU2019.LOG", L"OPT2021.log", L"SECU2021.LOG",
 };
-inline constexpr const wchar_t* kIndexFiles[] = {L"PatFile.idx", L"nniFile.idx", L"PATFILE.DAX", L"PAT0.DAX"};
+inline constexpr const wchar_t* kIndexFiles[] = {L"PatFile.idx", L"nniFile.idx", L"PATFILE.DAX",
+                                                 L"PAT0.DAX"};
 
 // What the settings file of each variant holds where the tests look.
-inline const wchar_t* AcqModeOf(EVariant v) { return v == EVariant::Wise ? L"1" : L"2"; }
-inline const wchar_t* StoreImageOf(EVariant v) { return v == EVariant::Wise ? L"1" : L"256"; }
-inline const wchar_t* ProductTagOf(EVariant v) { return v == EVariant::Medical ? L"8" : L"1"; }
+inline const wchar_t* AcqModeOf(EVariant v) {
+    return v == EVariant::Wise ? L"1" : L"2";
+}
+inline const wchar_t* StoreImageOf(EVariant v) {
+    return v == EVariant::Wise ? L"1" : L"256";
+}
+inline const wchar_t* ProductTagOf(EVariant v) {
+    return v == EVariant::Medical ? L"8" : L"1";
+}
 
 } // namespace ostrel::practice

@@ -166,8 +166,9 @@ struct SRow {
 
 inline void PrintTo(const SRow& row, std::ostream* os) {
     auto text = [](const std::wstring& w) { return std::string(w.begin(), w.end()); };
-    *os << "{cmd=" << text(row.m_strCommand) << " adv=" << row.m_bAdvance << " action=" << text(row.m_strAction)
-        << " status=" << text(row.m_strStatus) << " comment=" << text(row.m_strComment) << " icon=" << row.m_nIcon
+    *os << "{cmd=" << text(row.m_strCommand) << " adv=" << row.m_bAdvance
+        << " action=" << text(row.m_strAction) << " status=" << text(row.m_strStatus)
+        << " comment=" << text(row.m_strComment) << " icon=" << row.m_nIcon
         << " process=" << row.m_bProcess << "}";
 }
 

@@ -35,7 +35,8 @@ TEST(ListFolderFiles, FilesOrFoldersInEnumerationOrderWithoutDots) {
     // The pattern may carry its own backslash; the entry path keeps the search's folder.
     queue.clear();
     ListFolderFiles(disk, L"C:\\VARNIK\\Varnik Imaging", L"\\*.*", queue);
-    EXPECT_EQ(queue, (FileQueue{kApp + L"TesselDrv.dll", kApp + L"readme.txt", kApp + L"VIDCAP.DLL"}));
+    EXPECT_EQ(queue,
+              (FileQueue{kApp + L"TesselDrv.dll", kApp + L"readme.txt", kApp + L"VIDCAP.DLL"}));
 
     const size_t searches = disk.m_searches.size();
     ListFolderFiles(disk, L"", L"*.DLL", queue);
@@ -53,8 +54,9 @@ TEST(TestReadWrite, ProbeCreatedReopenedAndAlwaysDeleted) {
     EXPECT_FALSE(TestReadWrite(disk, L"D:\\ReadOnly"));
     EXPECT_FALSE(TestReadWrite(disk, L"D:\\Missing"));
     EXPECT_FALSE(TestReadWrite(disk, L""));
-    EXPECT_EQ(disk.m_probes, (std::vector<std::wstring>{L"D:\\Images\\TEST.TXT", L"D:\\ReadOnly\\TEST.TXT",
-                                                        L"D:\\Missing\\TEST.TXT", L"\\TEST.TXT"}));
+    EXPECT_EQ(disk.m_probes,
+              (std::vector<std::wstring>{L"D:\\Images\\TEST.TXT", L"D:\\ReadOnly\\TEST.TXT",
+                                         L"D:\\Missing\\TEST.TXT", L"\\TEST.TXT"}));
     EXPECT_EQ(disk.m_removed, disk.m_probes) << "deletion attempted after a failed creation too";
 }
 
@@ -65,7 +67,8 @@ TEST(CommandLines, EveryTemplateLiterally) {
          L"copy \"C:\\Img\\Varnik Imaging.ini\" \"C:\\Users\\Dr A\\AppData\\Local\\Ostrel\\TMP\""},
         {CopyCommand(L"", w), L"copy \"\" \"C:\\Users\\Dr A\\AppData\\Local\\Ostrel\\TMP\""},
         {ImagesListingCommand(L"D:\\Images\\", w),
-         L"dir \"D:\\Images\\\" /s > \"C:\\Users\\Dr A\\AppData\\Local\\Ostrel\\TMP\\Dir-Images.out\""},
+         L"dir \"D:\\Images\\\" /s > \"C:\\Users\\Dr "
+         L"A\\AppData\\Local\\Ostrel\\TMP\\Dir-Images.out\""},
         {RegistryExportCommands(w).at(0),
          L"regedit /E \"C:\\Users\\Dr A\\AppData\\Local\\Ostrel\\TMP\\Enum.reg\" "
          L"\"HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET\\ENUM\""},
@@ -75,10 +78,12 @@ TEST(CommandLines, EveryTemplateLiterally) {
         {RegistryExportCommands(w).at(2),
          L"regedit /E \"C:\\Users\\Dr A\\AppData\\Local\\Ostrel\\TMP\\Belmar.reg\" "
          L"\"HKEY_CURRENT_USER\\SOFTWARE\\VARNIK - REZAZEVEVID\""},
-        {MsInfoCommand(L"C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe", w),
+        {MsInfoCommand(L"C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe",
+                       w),
          L"C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe /nfo "
          L"\"C:\\Users\\Dr A\\AppData\\Local\\Ostrel\\TMP\\MsInfo.nfo\""},
-        {DxDiagCommand(w), L"dxdiag.exe /t C:\\Users\\Dr A\\AppData\\Local\\Ostrel\\TMP\\DxDiag.txt"},
+        {DxDiagCommand(w),
+         L"dxdiag.exe /t C:\\Users\\Dr A\\AppData\\Local\\Ostrel\\TMP\\DxDiag.txt"},
     };
     for (const auto& [built, expected] : cases)
         EXPECT_EQ(built, expected);
@@ -94,10 +99,10 @@ TEST(ElapsedTimeText, HoursWithinTheDay) {
 // A workstation with the imaging software, its images and the user's logs.
 struct SWorkstation {
     SWorkstation() {
-        for (const auto& folder : {kWork, std::wstring(L"C:\\VARNIK\\Varnik Imaging"),
-                                   std::wstring(L"D:\\Images"), kLocal, kLocal + L"\\Logs QMW",
-                                   kLocal + L"\\Logs QMW\\Archive", kLocal + L"\\QMA1", kLocal + L"\\QMB2",
-                                   kLocal + L"\\QMV", kLocal + L"\\Logs VI"})
+        for (const auto& folder :
+             {kWork, std::wstring(L"C:\\VARNIK\\Varnik Imaging"), std::wstring(L"D:\\Images"),
+              kLocal, kLocal + L"\\Logs QMW", kLocal + L"\\Logs QMW\\Archive", kLocal + L"\\QMA1",
+              kLocal + L"\\QMB2", kLocal + L"\\QMV", kLocal + L"\\Logs VI"})
             m_disk.AddFolder(folder);
     }
     CFakeDisk m_disk;
@@ -118,8 +123,9 @@ TEST(CCollector, AcquisitionModulesAndModuleLogsNeverOverwriting) {
     d.AddFile(kLocal + L"\\Logs QMW\\QMB2.ini"); // same name as the module file: first copy wins
     d.AddFile(kWork + L"\\QMA1.ini");            // already collected
     w.m_collector.CopyAcquisitionModules();
-    EXPECT_EQ(d.FilesIn(kWork), (std::vector<std::wstring>{L"QMA1.ini", L"QMB2.ini", L"QMA1_2015-03.log",
-                                                          L"QMB2_2015-03.log"}));
+    EXPECT_EQ(d.FilesIn(kWork),
+              (std::vector<std::wstring>{L"QMA1.ini", L"QMB2.ini", L"QMA1_2015-03.log",
+                                         L"QMB2_2015-03.log"}));
     EXPECT_EQ(d.SourceOf(kWork + L"\\QMA1.ini"), L"") << "not overwritten";
     EXPECT_EQ(d.SourceOf(kWork + L"\\QMB2.ini"), kLocal + L"\\QMB2\\QMB2.ini");
     EXPECT_EQ(std::count(d.m_searches.begin(), d.m_searches.end(), kLocal + L"\\Logs QMW\\*.*"), 1);
@@ -140,16 +146,17 @@ TEST(CCollector, ImagesFolderGroupWithItsConditions) {
         bool m_bMedical;
         std::vector<std::wstring> m_collected;
     };
-    const std::vector<std::wstring> common = {L"PatFile.idx", L"PAT0.DAX", L"OPT2000.log", L"OPT2015.log",
-                                              L"SECU2015.LOG", L"SECU2019.LOG"};
+    const std::vector<std::wstring> common = {L"PatFile.idx", L"PAT0.DAX",     L"OPT2000.log",
+                                              L"OPT2015.log", L"SECU2015.LOG", L"SECU2019.LOG"};
     auto nonMedical = common;
     nonMedical.push_back(L"LastAcqTII.osc");
     for (const SCase& c : {SCase{false, nonMedical}, SCase{true, common}}) {
         SWorkstation w;
         auto& d = w.m_disk;
-        for (const wchar_t* name : {L"PatFile.idx", L"PAT0.DAX", L"OPT2015.log", L"SECU2015.LOG",
-                                    L"OPT2021.log", L"SECU2021.LOG", L"OPT2020.log", L"OPT2000.log",
-                                    L"SECU2019.LOG", L"OPT1999.log", L"LastAcqTII.osc", L"ACQ2015.idx"})
+        for (const wchar_t* name :
+             {L"PatFile.idx", L"PAT0.DAX", L"OPT2015.log", L"SECU2015.LOG", L"OPT2021.log",
+              L"SECU2021.LOG", L"OPT2020.log", L"OPT2000.log", L"SECU2019.LOG", L"OPT1999.log",
+              L"LastAcqTII.osc", L"ACQ2015.idx"})
             d.AddFile(kImages + name);
         d.AddFile(kImages + L"SECU2016.LOG");
         d.m_locked.insert(kImages + L"SECU2016.LOG"); // cannot be opened: not copied
@@ -167,8 +174,8 @@ TEST(CCollector, ImagesFolderGroupWithItsConditions) {
 
     SWorkstation none;
     EXPECT_FALSE(none.m_collector.CollectImagesFolder(L"", false));
-    EXPECT_EQ(none.m_steps.m_rows,
-              (std::vector<SRow>{{L"", false, L"Images Directory", L"Failed", L"Not found", kIconFailed, false}}));
+    EXPECT_EQ(none.m_steps.m_rows, (std::vector<SRow>{{L"", false, L"Images Directory", L"Failed",
+                                                       L"Not found", kIconFailed, false}}));
     EXPECT_TRUE(none.m_disk.m_copyAttempts.empty());
 }
 
@@ -181,9 +188,9 @@ TEST(CCollector, LibrariesAndProgramsWithTheirVersions) {
     EXPECT_EQ(w.m_collector.CollectLibraries(kApp), 2);
     w.m_collector.CollectPrograms(kApp);
     EXPECT_EQ(w.m_steps.m_report,
-              (std::vector<std::wstring>{L"", L"[DLL]", kApp + L"TesselDrv.dll=v.3.2.0", kApp + L"Legacy.DLL=",
-                                         L"", L"[EXE]", kApp + L"VARNIK Imaging.exe=v.6.3.2",
-                                         kApp + L"Pardo.exe=(failed)"}));
+              (std::vector<std::wstring>{
+                  L"", L"[DLL]", kApp + L"TesselDrv.dll=v.3.2.0", kApp + L"Legacy.DLL=", L"",
+                  L"[EXE]", kApp + L"VARNIK Imaging.exe=v.6.3.2", kApp + L"Pardo.exe=(failed)"}));
     EXPECT_EQ(w.m_steps.m_rows,
               (std::vector<SRow>{
                   {L"", false, kApp + L"TesselDrv.dll", L"OK", L"v.3.2.0", kIconFile, false},
@@ -197,8 +204,8 @@ TEST(CCollector, LibrariesAndProgramsWithTheirVersions) {
     EXPECT_EQ(empty.m_collector.CollectLibraries(L""), 0);
     empty.m_collector.CollectPrograms(L"");
     EXPECT_EQ(empty.m_steps.m_report,
-              (std::vector<std::wstring>{L"", L"[DLL]", L"", L"[EXE]", L"VARNIK Imaging.exe=(failed)",
-                                         L"Pardo.exe=(failed)"}));
+              (std::vector<std::wstring>{L"", L"[DLL]", L"", L"[EXE]",
+                                         L"VARNIK Imaging.exe=(failed)", L"Pardo.exe=(failed)"}));
     EXPECT_EQ(empty.m_steps.m_rows.at(0).m_strComment, L"Found: 0 files");
 }
 
@@ -206,11 +213,13 @@ TEST(CCollector, ImagesFolderTestRowAndLine) {
     SWorkstation w;
     EXPECT_TRUE(w.m_collector.TestImagesFolder(L"C:\\VARNIK\\Varnik Imaging\\"));
     EXPECT_FALSE(w.m_collector.TestImagesFolder(L"E:\\Gone\\"));
-    EXPECT_EQ(w.m_steps.m_report,
-              (std::vector<std::wstring>{L"", L"[TESTS]", L"Path C:\\VARNIK\\Varnik Imaging\\ => RW=OK", L"",
-                                         L"[TESTS]", L"Path E:\\Gone\\ => RW=(failed)"}));
+    EXPECT_EQ(
+        w.m_steps.m_report,
+        (std::vector<std::wstring>{L"", L"[TESTS]", L"Path C:\\VARNIK\\Varnik Imaging\\ => RW=OK",
+                                   L"", L"[TESTS]", L"Path E:\\Gone\\ => RW=(failed)"}));
     EXPECT_EQ(w.m_steps.m_rows.at(0),
-              (SRow{L"", false, L"Testing R/W on C:\\VARNIK\\Varnik Imaging\\", L"OK", L"", kIconFile, false}));
+              (SRow{L"", false, L"Testing R/W on C:\\VARNIK\\Varnik Imaging\\", L"OK", L"",
+                    kIconFile, false}));
     EXPECT_EQ(w.m_steps.m_rows.at(1),
               (SRow{L"", false, L"Testing R/W on E:\\Gone\\", L"Failed", L"", kIconFailed, false}));
 }
@@ -227,20 +236,25 @@ TEST(CCollector, InterpreterCopiesExportsAndUserLogs) {
     w.m_collector.ExportRegistry();
     const std::wstring q = L"\" \"" + kWork + L"\"";
     const auto exports = RegistryExportCommands(kWork);
-    EXPECT_EQ(w.m_steps.m_rows,
-              (std::vector<SRow>{
-                  {L"copy \"" + q, true, L"Copying INI file", L"OK", L"", kIconFile, false},
-                  {L"copy \"" + kApp + L"BTESSEL_II.Log" + q, true, L"Copying LOG file", L"OK", L"", kIconFile, false},
-                  {L"copy \"" + kApp + L"Install.log" + q, false, L"Copying Install.log", L"OK", L"", kIconFile, false},
-                  {L"copy \"" + kApp + L"logDS2.log" + q, true, L"Copying LogDS2.log", L"OK", L"", kIconFile, false},
-                  {L"copy \"" + kLocal + L"\\Logs VI\\BTESSEL_II.Log" + q, false, L"", L"OK", L"", kIconFile, false},
-                  {L"copy \"" + kLocal + L"\\Logs VI\\VARNIK Imaging 2015-03-12.log" + q, false, L"", L"OK", L"",
-                   kIconFile, false},
-                  {L"", true, L"User Logs Scan complete", L"OK", L"Found: 2 files", kIconInfo, false},
-                  {exports[0], false, L"Exporting register", L"Processing", L"", kIconProgram, false},
-                  {exports[1], false, L"", L"", L"", kIconProgram, false},
-                  {exports[2], true, L"", L"OK", L"", kIconProgram, false},
-              }));
+    EXPECT_EQ(
+        w.m_steps.m_rows,
+        (std::vector<SRow>{
+            {L"copy \"" + q, true, L"Copying INI file", L"OK", L"", kIconFile, false},
+            {L"copy \"" + kApp + L"BTESSEL_II.Log" + q, true, L"Copying LOG file", L"OK", L"",
+             kIconFile, false},
+            {L"copy \"" + kApp + L"Install.log" + q, false, L"Copying Install.log", L"OK", L"",
+             kIconFile, false},
+            {L"copy \"" + kApp + L"logDS2.log" + q, true, L"Copying LogDS2.log", L"OK", L"",
+             kIconFile, false},
+            {L"copy \"" + kLocal + L"\\Logs VI\\BTESSEL_II.Log" + q, false, L"", L"OK", L"",
+             kIconFile, false},
+            {L"copy \"" + kLocal + L"\\Logs VI\\VARNIK Imaging 2015-03-12.log" + q, false, L"",
+             L"OK", L"", kIconFile, false},
+            {L"", true, L"User Logs Scan complete", L"OK", L"Found: 2 files", kIconInfo, false},
+            {exports[0], false, L"Exporting register", L"Processing", L"", kIconProgram, false},
+            {exports[1], false, L"", L"", L"", kIconProgram, false},
+            {exports[2], true, L"", L"OK", L"", kIconProgram, false},
+        }));
 
     SWorkstation noLocal;
     noLocal.m_folders.m_strLocal.clear();
@@ -250,7 +264,8 @@ TEST(CCollector, InterpreterCopiesExportsAndUserLogs) {
 
 TEST(CCollector, SystemInformationAttempts) {
     const std::wstring nfo = L" /nfo \"" + kWork + L"\\MsInfo.nfo\"";
-    const std::wstring a1 = L"C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe" + nfo;
+    const std::wstring a1 =
+        L"C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe" + nfo;
     const std::wstring a2 = L"C:\\Windows\\system32\\msinfo32.exe" + nfo;
     const std::wstring a3 = L"msinfo32.exe" + nfo;
     struct SCase {
@@ -264,11 +279,30 @@ TEST(CCollector, SystemInformationAttempts) {
     };
     const SCase cases[] = {
         {"first succeeds", true, true, {}, {a1}, {L"Processing", L"OK", L"Time"}, 1, 0},
-        {"second succeeds", true, true, {{a1, 2}}, {a1, a2}, {L"Processing", L"Processing", L"OK", L"Time"}, 2, 0},
-        {"all fail", true, true, {{a1, 2}, {a2, 258}, {a3, 2}}, {a1, a2, a3},
-         {L"Processing", L"Processing", L"Failed", L"Processing", L"Failed", L"Time"}, 2, 2},
-        {"only system folder", false, true, {{a2, 1}, {a3, 0}}, {a2, a3},
-         {L"Processing", L"Failed", L"Processing", L"OK", L"Time"}, 1, 0},
+        {"second succeeds",
+         true,
+         true,
+         {{a1, 2}},
+         {a1, a2},
+         {L"Processing", L"Processing", L"OK", L"Time"},
+         2,
+         0},
+        {"all fail",
+         true,
+         true,
+         {{a1, 2}, {a2, 258}, {a3, 2}},
+         {a1, a2, a3},
+         {L"Processing", L"Processing", L"Failed", L"Processing", L"Failed", L"Time"},
+         2,
+         2},
+        {"only system folder",
+         false,
+         true,
+         {{a2, 1}, {a3, 0}},
+         {a2, a3},
+         {L"Processing", L"Failed", L"Processing", L"OK", L"Time"},
+         1,
+         0},
         {"no folder", false, false, {{a3, 2}}, {a3}, {L"Processing", L"Failed", L"Time"}, 0, 2},
     };
     for (const auto& c : cases) {
@@ -299,8 +333,8 @@ TEST(CCollector, SystemInformationAttempts) {
     SWorkstation w;
     w.m_collector.RunSystemInformation();
     EXPECT_EQ(w.m_steps.m_rows.at(0),
-              (SRow{a1, false, L"Call to C:\\Program Files\\Common Files\\MsInfo32", L"Processing", L"", kIconProgram,
-                    true}));
+              (SRow{a1, false, L"Call to C:\\Program Files\\Common Files\\MsInfo32", L"Processing",
+                    L"", kIconProgram, true}));
 }
 
 TEST(CCollector, DirectXDiagnostics) {
@@ -310,7 +344,8 @@ TEST(CCollector, DirectXDiagnostics) {
         w.m_steps.m_results[command] = result;
         EXPECT_EQ(w.m_collector.RunDirectXDiagnostics(), result);
         ASSERT_EQ(w.m_steps.m_rows.size(), 3u);
-        EXPECT_EQ(w.m_steps.m_rows[0], (SRow{command, false, L"Call to DXDiag", L"Processing", L"", kIconProgram, true}));
+        EXPECT_EQ(w.m_steps.m_rows[0], (SRow{command, false, L"Call to DXDiag", L"Processing", L"",
+                                             kIconProgram, true}));
         EXPECT_EQ(w.m_steps.m_rows[1].m_strStatus, result == 0 ? L"OK" : L"Failed");
         EXPECT_TRUE(w.m_steps.m_rows[1].m_bAdvance);
         EXPECT_EQ(w.m_steps.m_rows[2].m_strAction, L"dxdiag.exe");

@@ -62,13 +62,10 @@ TEST(RunCommand, ResultCodesAndTheirLogLines) {
         int m_nResult;
     };
     const SCase cases[] = {
-        {{S::Finished, 0}, false, 0},
-        {{S::Finished, 1}, false, 1},
+        {{S::Finished, 0}, false, 0},    {{S::Finished, 1}, false, 1},
         {{S::Finished, -1}, true, -1}, // exit code with every bit set
-        {{S::Finished, 3}, true, 3},
-        {{S::NotStarted, 0}, true, 2},
-        {{S::NotStarted, 0}, false, -1},
-        {{S::TimedOut, 0}, true, 258},
+        {{S::Finished, 3}, true, 3},     {{S::NotStarted, 0}, true, 2},
+        {{S::NotStarted, 0}, false, -1}, {{S::TimedOut, 0}, true, 258},
         {{S::TimedOut, 0}, false, 258},
     };
     const std::wstring line = L"msinfo32.exe /nfo \"C:\\Work\\TMP\\MsInfo.nfo\"";
@@ -81,7 +78,8 @@ TEST(RunCommand, ResultCodesAndTheirLogLines) {
         ASSERT_EQ(launcher.m_calls.size(), 1u);
         EXPECT_EQ(launcher.m_calls[0].m_bProcess, c.m_bProcess);
         EXPECT_EQ(launcher.m_calls[0].m_strLine, line);
-        EXPECT_EQ(files.m_files[kLog], Utf16(std::to_wstring(c.m_nResult) + L" = " + line + L"\r\n"));
+        EXPECT_EQ(files.m_files[kLog],
+                  Utf16(std::to_wstring(c.m_nResult) + L" = " + line + L"\r\n"));
     }
 }
 
@@ -90,7 +88,8 @@ TEST(RunCommand, LogKeepsTheWideTextAndLinesFollowEachOther) {
     launcher.m_outcome = {SCommandOutcome::Finished, 0};
     CLogFiles files;
     files.m_files[kLog];
-    const std::wstring wide = L"copy \"C:\\Images\\\u041F\u0430\u0446\u0438\u0435\u043D\u0442.log\" \"C:\\Work\\TMP\"";
+    const std::wstring wide =
+        L"copy \"C:\\Images\\\u041F\u0430\u0446\u0438\u0435\u043D\u0442.log\" \"C:\\Work\\TMP\"";
     RunCommand(launcher, files, kLog, wide, false);
     launcher.m_outcome = {SCommandOutcome::NotStarted, 0};
     RunCommand(launcher, files, kLog, L"nothere.exe /x", true);

@@ -43,8 +43,8 @@ private:
 
     private:
         // A name that does not fit ends the enumeration, as the registry does.
-        static bool Pick(const std::vector<std::wstring>& names, unsigned index, unsigned bufferChars,
-                         std::wstring& name) {
+        static bool Pick(const std::vector<std::wstring>& names, unsigned index,
+                         unsigned bufferChars, std::wstring& name) {
             if (index >= names.size() || names[index].size() >= bufferChars)
                 return false;
             name = names[index];
@@ -56,7 +56,8 @@ private:
 };
 
 // path -> section -> key -> text
-using IniFiles = std::map<std::wstring, std::map<std::wstring, std::map<std::wstring, std::wstring>>>;
+using IniFiles =
+    std::map<std::wstring, std::map<std::wstring, std::map<std::wstring, std::wstring>>>;
 
 class CFakeProfile : public IProfileReader {
 public:

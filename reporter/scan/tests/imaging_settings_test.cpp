@@ -19,10 +19,14 @@ TEST(FindAppDirInSharedDlls, FirstMatchingNameGivesItsLowerCaseFolder) {
     };
     const SCase cases[] = {
         {{L"C:/Prog/Img/VARNIK IMAGING.EXE"}, true, L"c:\\prog\\img\\"},
-        {{L"C:\\Windows\\system32\\mfc42.dll", L"C:\\A\\Varnik Imaging.exe", L"D:\\B\\varnik imaging.exe"},
-         true, L"c:\\a\\"},
+        {{L"C:\\Windows\\system32\\mfc42.dll", L"C:\\A\\Varnik Imaging.exe",
+          L"D:\\B\\varnik imaging.exe"},
+         true,
+         L"c:\\a\\"},
         // No folder part, or only a leading backslash: passed over.
-        {{L"varnik imaging.exe", L"\\varnik imaging.exe", L"E:\\Img\\VARNIK Imaging.exe"}, true, L"e:\\img\\"},
+        {{L"varnik imaging.exe", L"\\varnik imaging.exe", L"E:\\Img\\VARNIK Imaging.exe"},
+         true,
+         L"e:\\img\\"},
         {{L"C:\\A\\VARNIK Imaging.exe.bak", L"C:\\A\\OldVARNIK Imaging.ex"}, false, L"untouched"},
         // A name longer than the buffer ends the enumeration.
         {{std::wstring(20480, L'x'), L"C:\\A\\VARNIK Imaging.exe"}, false, L"untouched"},
@@ -45,7 +49,8 @@ TEST(FindImagingAppDir, SharedDllsThenFirstRepairSubkeyThenFirstAppPath) {
     SFakeImaging fake;
     auto& keys = fake.m_registry.m_keys;
     keys[kWiseRepairKey].m_subkeys = {L"VARNIK Setup", L"C:/Wise/Second/Install.log"};
-    keys[kWiseAppPathsKey].m_values = {L"C:\\Apps\\Varnik\\VARNIK Imaging.exe", L"C:\\Other\\x.exe"};
+    keys[kWiseAppPathsKey].m_values = {L"C:\\Apps\\Varnik\\VARNIK Imaging.exe",
+                                       L"C:\\Other\\x.exe"};
     std::wstring folder = L"stale";
     // Only the first Repair subkey counts; it holds no path.
     EXPECT_TRUE(FindImagingAppDir(fake.Ports(), folder));
@@ -98,7 +103,8 @@ TEST(FindImagingIni, CandidatesInOrderAndOnlyWithAnImagesPath) {
     EXPECT_TRUE(FindImagingIni(p.Ports(), path));
     EXPECT_EQ(path, c2default);
     // The product file names the folder; the default one is then not tried.
-    p.m_profile.m_files[app + L"Varnik Imaging.prs"][L"ALIAS"][L"$PRODUCTNAME1$"] = L"VARNIK-Imaging Pro";
+    p.m_profile.m_files[app + L"Varnik Imaging.prs"][L"ALIAS"][L"$PRODUCTNAME1$"] =
+        L"VARNIK-Imaging Pro";
     EXPECT_TRUE(FindImagingIni(p.Ports(), path));
     EXPECT_EQ(path, c3);
     p.SetImagesPath(c2named, L"D:\\Img");
@@ -167,10 +173,14 @@ TEST(AcquisitionSettings, FirstCharacterOneIsYesAnythingElseNoEmptyIsEmpty) {
         const wchar_t* m_pszLine;
     };
     const SCase cases[] = {
-        {L"1", L"Acquire High Resolution = YES"}, {L"10", L"Acquire High Resolution = YES"},
-        {L"2", L"Acquire High Resolution = NO"},  {L"0", L"Acquire High Resolution = NO"},
-        {L"yes", L"Acquire High Resolution = NO"}, {L" 1", L"Acquire High Resolution = NO"},
-        {L"", L""},                               {nullptr, L""},
+        {L"1", L"Acquire High Resolution = YES"},
+        {L"10", L"Acquire High Resolution = YES"},
+        {L"2", L"Acquire High Resolution = NO"},
+        {L"0", L"Acquire High Resolution = NO"},
+        {L"yes", L"Acquire High Resolution = NO"},
+        {L" 1", L"Acquire High Resolution = NO"},
+        {L"", L""},
+        {nullptr, L""},
     };
     for (const auto& c : cases) {
         SPractice p;
@@ -191,8 +201,11 @@ TEST(AcquisitionSettings, AllSixLinesFromTheirKeys) {
     const std::wstring ini = p.App() + L"Varnik Imaging.ini";
     p.SetImagesPath(ini, L"C:\\Img");
     auto& tessel = p.m_profile.m_files[ini][L"TESSEL"];
-    tessel = {{L"AcqMode", L"1"}, {L"GeneACDC", L"0"}, {L"AutoArm", L"1"},
-              {L"Rearme", L"0"},  {L"Compressee", L"1"}};
+    tessel = {{L"AcqMode", L"1"},
+              {L"GeneACDC", L"0"},
+              {L"AutoArm", L"1"},
+              {L"Rearme", L"0"},
+              {L"Compressee", L"1"}};
     p.m_profile.m_files[ini][L"VIDEO_CAPTURE"][L"VARNIKTouchMode"] = L"0";
     std::wstring a1, a2, a3, c1, c2, c3;
     EXPECT_TRUE(ReadAcquisitionSettings(p.Ports(), a1, a2, a3));
@@ -240,9 +253,10 @@ TEST(TechSettings, DefaultsTextsUnchangedAndTheBadLinesBit) {
         const wchar_t* m_pszStore;
         const wchar_t* m_pszReplace;
     };
-    for (const SCase c : {SCase{L"256", L"Replace bad lines=1"}, SCase{L"1", L"Replace bad lines=0"},
-                          SCase{L"768", L"Replace bad lines=1"}, SCase{L"512", L"Replace bad lines=0"},
-                          SCase{L"x256", L"Replace bad lines=0"}}) {
+    for (const SCase c :
+         {SCase{L"256", L"Replace bad lines=1"}, SCase{L"1", L"Replace bad lines=0"},
+          SCase{L"768", L"Replace bad lines=1"}, SCase{L"512", L"Replace bad lines=0"},
+          SCase{L"x256", L"Replace bad lines=0"}}) {
         p.m_profile.m_files[ini][L"TESSEL"][L"TESSELIIStoreImage"] = c.m_pszStore;
         const auto lines = TechSettingsLines(p.Ports(), ini, false);
         ASSERT_EQ(lines.size(), 19u);
@@ -265,8 +279,9 @@ TEST(IniFileSection, FoundOrNotFound) {
     const std::wstring ini = p.App() + L"Varnik Imaging.ini";
     p.SetImagesPath(ini, L"C:\\Img");
     p.m_profile.m_files[ini][L"TESSEL"][L"GeneACDC"] = L"1";
-    std::vector<std::wstring> expected = {L"[INI FILE]", L"FileName=" + ini, L"", L"DC Generator = YES",
-                                          L"", L"", L"", L"", L"", L"[TECH SETTINGS]"};
+    std::vector<std::wstring> expected = {
+        L"[INI FILE]", L"FileName=" + ini, L"", L"DC Generator = YES", L"", L"", L"", L"",
+        L"",           L"[TECH SETTINGS]"};
     auto medical = expected;
     medical.push_back(kMedicalTechLine);
     EXPECT_EQ(IniFileSectionLines(p.Ports(), true), medical);

@@ -35,14 +35,16 @@ void Install(pr::EVariant variant) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &si, &pi))
         << "cannot start " << std::string(line.begin(), line.end());
     WaitForSingleObject(pi.hProcess, 120000);
     DWORD code = 1;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
-    ASSERT_EQ(code, 0u) << "practice installer failed for " << std::string(line.begin(), line.end());
+    ASSERT_EQ(code, 0u) << "practice installer failed for "
+                        << std::string(line.begin(), line.end());
 }
 
 std::wstring LocalAppData() {
@@ -59,24 +61,29 @@ TEST(PracticeLookups, EveryVariant) {
     struct SCase {
         pr::EVariant m_eVariant;
         std::wstring m_strApp, m_strIni, m_strLog, m_strImages;
-        std::wstring m_strAcqMode;                 // first acquisition line
-        std::wstring m_strReplace, m_strStore;     // technical lines 7 and 8
+        std::wstring m_strAcqMode;             // first acquisition line
+        std::wstring m_strReplace, m_strStore; // technical lines 7 and 8
     };
     const std::wstring no = L"Acquire High Resolution = NO";
     const std::wstring yes = L"Acquire High Resolution = YES";
     const SCase cases[] = {
-        {pr::EVariant::Standard, kAppLower, userIni, kAppLower + L"BTESSEL_II.Log", L"C:\\VARNIK\\Images", no,
-         L"Replace bad lines=1", L"Store original TESSEL\u00B2 images=256"},
-        {pr::EVariant::Medical, kAppLower, userIni, kAppLower + L"BTESSEL_II.Log", L"C:\\VARNIK\\Images", no,
-         L"Replace bad lines=1", L"Store original TESSEL\u00B2 images=256"},
-        {pr::EVariant::EmptyImages, kAppLower, userIni, kAppLower + L"BTESSEL_II.Log", L"C:\\VARNIK\\Images", no,
-         L"Replace bad lines=1", L"Store original TESSEL\u00B2 images=256"},
+        {pr::EVariant::Standard, kAppLower, userIni, kAppLower + L"BTESSEL_II.Log",
+         L"C:\\VARNIK\\Images", no, L"Replace bad lines=1",
+         L"Store original TESSEL\u00B2 images=256"},
+        {pr::EVariant::Medical, kAppLower, userIni, kAppLower + L"BTESSEL_II.Log",
+         L"C:\\VARNIK\\Images", no, L"Replace bad lines=1",
+         L"Store original TESSEL\u00B2 images=256"},
+        {pr::EVariant::EmptyImages, kAppLower, userIni, kAppLower + L"BTESSEL_II.Log",
+         L"C:\\VARNIK\\Images", no, L"Replace bad lines=1",
+         L"Store original TESSEL\u00B2 images=256"},
         // Found through the first "AppPaths" value: the first "Repair" subkey holds no path.
-        {pr::EVariant::Wise, pr::kInstallDir, userIni, local + L"\\Logs VI\\BTESSEL_II.Log", L"C:\\VARNIK\\Images",
-         yes, L"Replace bad lines=0", L"Store original TESSEL\u00B2 images=1"},
-        {pr::EVariant::NoIni, kAppLower, L"", kAppLower + L"BTESSEL_II.Log", L"", L"", L"Replace bad lines=0",
+        {pr::EVariant::Wise, pr::kInstallDir, userIni, local + L"\\Logs VI\\BTESSEL_II.Log",
+         L"C:\\VARNIK\\Images", yes, L"Replace bad lines=0",
+         L"Store original TESSEL\u00B2 images=1"},
+        {pr::EVariant::NoIni, kAppLower, L"", kAppLower + L"BTESSEL_II.Log", L"", L"",
+         L"Replace bad lines=0", L"Store original TESSEL\u00B2 images=0"},
+        {pr::EVariant::None, L"", L"", L"", L"", L"", L"Replace bad lines=0",
          L"Store original TESSEL\u00B2 images=0"},
-        {pr::EVariant::None, L"", L"", L"", L"", L"", L"Replace bad lines=0", L"Store original TESSEL\u00B2 images=0"},
     };
     for (const auto& c : cases) {
         Install(c.m_eVariant);
@@ -102,9 +109,11 @@ TEST(PracticeLookups, EveryVariant) {
         EXPECT_EQ(tech[6], c.m_strReplace) << v;
         EXPECT_EQ(tech[7], c.m_strStore) << v;
 
-        const auto section = IniFileSectionLines(SystemImagingPorts(), c.m_eVariant == pr::EVariant::Medical);
+        const auto section =
+            IniFileSectionLines(SystemImagingPorts(), c.m_eVariant == pr::EVariant::Medical);
         if (c.m_strIni.empty()) {
-            EXPECT_EQ(section, (std::vector<std::wstring>{L"[INI FILE]", L"FileName not found."})) << v;
+            EXPECT_EQ(section, (std::vector<std::wstring>{L"[INI FILE]", L"FileName not found."}))
+                << v;
         } else {
             ASSERT_EQ(section.size(), c.m_eVariant == pr::EVariant::Medical ? 11u : 29u) << v;
             EXPECT_EQ(section[1], L"FileName=" + c.m_strIni);
@@ -129,9 +138,11 @@ TEST(PracticeLookups, SharedDllsNameWithSlashesAndCapitals) {
 // The scan dialog's part, reduced to running commands and writing lines.
 class CScanSink : public IScanSteps {
 public:
-    CScanSink(std::wstring log, std::wstring report) : m_strLog(std::move(log)), m_strReport(std::move(report)) {}
-    int ExecuteStep(const std::wstring& command, bool, const std::wstring& action, const std::wstring& status,
-                    const std::wstring& comment, int, bool useProcess) override {
+    CScanSink(std::wstring log, std::wstring report)
+        : m_strLog(std::move(log)), m_strReport(std::move(report)) {}
+    int ExecuteStep(const std::wstring& command, bool, const std::wstring& action,
+                    const std::wstring& status, const std::wstring& comment, int,
+                    bool useProcess) override {
         m_rows.push_back(action + L"|" + status + L"|" + comment);
         return command.empty() ? 0 : RunCommand(m_strLog, command, useProcess);
     }
@@ -146,7 +157,7 @@ struct SScanRun {
     std::wstring m_strWork;
     std::vector<std::wstring> m_log; // Report.log after its header
     std::vector<std::wstring> m_report;
-    std::set<std::wstring> m_files;  // names in the working folder
+    std::set<std::wstring> m_files; // names in the working folder
     std::vector<std::wstring> m_rows;
 };
 
@@ -206,10 +217,11 @@ SScanRun RunCollection(bool medical, bool systemTools) {
 }
 
 std::set<std::wstring> StandardCollection() {
-    std::set<std::wstring> files = {L"Report.txt",     L"Report.log",    L"Varnik Imaging.ini", L"BTESSEL_II.Log",
-                                    L"Dir-Images.out", L"Install.log",   L"logDS2.log",         L"Enum.reg",
-                                    L"Varnik.reg",     L"Belmar.reg",    L"OPT2014.log",        L"OPT2015.log",
-                                    L"SECU2015.LOG",   L"SECU2019.LOG",  L"LastAcqTII.osc"};
+    std::set<std::wstring> files = {L"Report.txt",     L"Report.log",     L"Varnik Imaging.ini",
+                                    L"BTESSEL_II.Log", L"Dir-Images.out", L"Install.log",
+                                    L"logDS2.log",     L"Enum.reg",       L"Varnik.reg",
+                                    L"Belmar.reg",     L"OPT2014.log",    L"OPT2015.log",
+                                    L"SECU2015.LOG",   L"SECU2019.LOG",   L"LastAcqTII.osc"};
     for (const wchar_t* module : pr::kModules)
         files.insert(std::wstring(module) + L".ini");
     for (const auto* list : {&pr::kModuleLogs})
@@ -236,7 +248,8 @@ TEST(PracticeCollection, StandardPracticeEveryFileAndEveryCommandLine) {
     EXPECT_EQ(run.m_files, expected);
     EXPECT_EQ(ReadBytes(w + L"\\QMA1.ini"), "seed") << "first copy wins";
     EXPECT_EQ(ReadBytes(w + L"\\QMB2.ini"), ReadBytes(local + L"\\QMB2\\QMB2.ini"));
-    EXPECT_EQ(run.m_files.count(L"QMA1_20141105.log"), 0u) << "the Old subfolder of Logs QMW is not entered";
+    EXPECT_EQ(run.m_files.count(L"QMA1_20141105.log"), 0u)
+        << "the Old subfolder of Logs QMW is not entered";
 
     std::vector<std::wstring> commands = {
         L"0 = copy \"" + local + L"\\VARNIK-Imaging Pro\\Varnik Imaging.ini\" \"" + w + L"\"",
@@ -254,9 +267,11 @@ TEST(PracticeCollection, StandardPracticeEveryFileAndEveryCommandLine) {
     SystemCollectionShell().SystemFolder(system);
     const std::wstring nfo = L" /nfo \"" + w + L"\\MsInfo.nfo\"";
     for (const std::wstring& line : {
-             L"0 = regedit /E \"" + w + L"\\Enum.reg\" \"HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET\\ENUM\"",
+             L"0 = regedit /E \"" + w +
+                 L"\\Enum.reg\" \"HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET\\ENUM\"",
              L"0 = regedit /E \"" + w + L"\\Varnik.reg\" \"HKEY_CURRENT_USER\\SOFTWARE\\VARNIK\"",
-             L"0 = regedit /E \"" + w + L"\\Belmar.reg\" \"HKEY_CURRENT_USER\\SOFTWARE\\VARNIK - REZAZEVEVID\"",
+             L"0 = regedit /E \"" + w +
+                 L"\\Belmar.reg\" \"HKEY_CURRENT_USER\\SOFTWARE\\VARNIK - REZAZEVEVID\"",
              // No such program in Wine's common files; its own one never ends.
              L"2 = " + common + L"\\Microsoft Shared\\MSInfo\\msinfo32.exe" + nfo,
              L"258 = " + system + L"\\msinfo32.exe" + nfo,
@@ -272,23 +287,29 @@ TEST(PracticeCollection, StandardPracticeEveryFileAndEveryCommandLine) {
     EXPECT_EQ(sortedUser(run.m_log), sortedUser(commands));
 
     EXPECT_NE(ReadBytes(w + L"\\Dir-Images.out").find("0003.SPV"), std::string::npos);
-    EXPECT_NE(ReadBytes(w + L"\\Varnik.reg").find("L\0a\0s\0t\0P\0a\0t\0i\0e\0n\0t", 0, 21), std::string::npos);
+    EXPECT_NE(ReadBytes(w + L"\\Varnik.reg").find("L\0a\0s\0t\0P\0a\0t\0i\0e\0n\0t", 0, 21),
+              std::string::npos);
     EXPECT_NE(ReadBytes(w + L"\\Belmar.reg").find("C\0O\0M\0004", 0, 7), std::string::npos);
     EXPECT_GT(ReadBytes(w + L"\\Enum.reg").size(), 1000u);
     EXPECT_NE(ReadBytes(w + L"\\DxDiag.txt").find("System Information"), std::string::npos);
 
     // The report's sections of these steps.
     const auto& r = run.m_report;
-    auto has = [&](const std::wstring& line) { return std::find(r.begin(), r.end(), line) != r.end(); };
+    auto has = [&](const std::wstring& line) {
+        return std::find(r.begin(), r.end(), line) != r.end();
+    };
     for (const auto& lib : pr::kLibraries)
-        EXPECT_TRUE(has(app + lib.m_pszName + L"=" + lib.m_pszVersion)) << std::wstring(lib.m_pszName).size();
+        EXPECT_TRUE(has(app + lib.m_pszName + L"=" + lib.m_pszVersion))
+            << std::wstring(lib.m_pszName).size();
     EXPECT_TRUE(has(app + L"VARNIK Imaging.exe=" + pr::kImagingVersion));
     EXPECT_TRUE(has(app + L"Pardo.exe=" + pr::kPardoVersion));
     EXPECT_TRUE(has(L"Path C:\\VARNIK\\Images\\ => RW=OK"));
     EXPECT_TRUE(std::find(run.m_rows.begin(), run.m_rows.end(),
-                          L"DLL Scan complete|OK|Found: " + std::to_wstring(std::size(pr::kLibraries)) + L" files") !=
+                          L"DLL Scan complete|OK|Found: " +
+                              std::to_wstring(std::size(pr::kLibraries)) + L" files") !=
                 run.m_rows.end());
-    EXPECT_TRUE(std::find(run.m_rows.begin(), run.m_rows.end(), L"|Failed|Not found: msinfo32.exe") != run.m_rows.end());
+    EXPECT_TRUE(std::find(run.m_rows.begin(), run.m_rows.end(),
+                          L"|Failed|Not found: msinfo32.exe") != run.m_rows.end());
 }
 
 TEST(PracticeCollection, FilesFollowTheirConditions) {
@@ -297,8 +318,9 @@ TEST(PracticeCollection, FilesFollowTheirConditions) {
         std::vector<std::wstring> m_absent;  // of the standard collection
         std::vector<std::wstring> m_present; // beyond it
     };
-    std::vector<std::wstring> imagesFiles = {L"Dir-Images.out", L"LastAcqTII.osc", L"OPT2014.log",  L"OPT2015.log",
-                                             L"SECU2015.LOG",   L"SECU2019.LOG",   L"Varnik Imaging.ini"};
+    std::vector<std::wstring> imagesFiles = {
+        L"Dir-Images.out", L"LastAcqTII.osc", L"OPT2014.log",       L"OPT2015.log",
+        L"SECU2015.LOG",   L"SECU2019.LOG",   L"Varnik Imaging.ini"};
     for (const wchar_t* name : pr::kIndexFiles)
         imagesFiles.push_back(name);
     auto emptyAbsent = imagesFiles;
@@ -328,13 +350,19 @@ TEST(PracticeCollection, FilesFollowTheirConditions) {
         EXPECT_EQ(run.m_files, expected) << static_cast<int>(c.m_eVariant);
         // A lookup that found nothing still runs its copy, with empty quotes.
         const std::wstring emptyCopy = L"copy \"\" \"" + run.m_strWork + L"\"";
-        const bool noIni = c.m_eVariant == pr::EVariant::NoIni || c.m_eVariant == pr::EVariant::None;
+        const bool noIni =
+            c.m_eVariant == pr::EVariant::NoIni || c.m_eVariant == pr::EVariant::None;
         EXPECT_EQ(std::count_if(run.m_log.begin(), run.m_log.end(),
-                                [&](const std::wstring& l) { return l.find(L" = " + emptyCopy) != std::wstring::npos; }),
-                  c.m_eVariant == pr::EVariant::None ? 2 : noIni ? 1 : 0)
+                                [&](const std::wstring& l) {
+                                    return l.find(L" = " + emptyCopy) != std::wstring::npos;
+                                }),
+                  c.m_eVariant == pr::EVariant::None ? 2
+                  : noIni                            ? 1
+                                                     : 0)
             << static_cast<int>(c.m_eVariant);
-        const bool failedImagesRow = std::find(run.m_rows.begin(), run.m_rows.end(),
-                                               L"Images Directory|Failed|Not found") != run.m_rows.end();
+        const bool failedImagesRow =
+            std::find(run.m_rows.begin(), run.m_rows.end(), L"Images Directory|Failed|Not found") !=
+            run.m_rows.end();
         EXPECT_EQ(failedImagesRow, noIni) << static_cast<int>(c.m_eVariant);
     }
 }
