@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace ostrel;
@@ -75,6 +77,28 @@ std::vector<SFile> List(const fs::path& set) {
 double Seconds(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
+
+// CPU seconds (user + system) of this process and its waited-for children: on
+// a machine shared with other work, CPU time varies less than wall time.
+double CpuSeconds() {
+    double total = 0;
+    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        struct rusage ru;
+        getrusage(who, &ru);
+        total += ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec +
+                 ru.ru_stime.tv_usec / 1e6;
+    }
+    return total;
+}
+
+struct STimes {
+    std::vector<double> wall, cpu;
+    template <typename F> void Measure(F&& fn) {
+        const double c0 = CpuSeconds();
+        wall.push_back(fn());
+        cpu.push_back(CpuSeconds() - c0);
+    }
+};
 
 double RunWriter(const std::vector<SFile>& files, const fs::path& out) {
     const auto t0 = std::chrono::steady_clock::now();
@@ -184,32 +208,37 @@ int main(int argc, char** argv) {
     std::printf("%zu files, %zu folders, %.1f MB\n", nFiles, files.size() - nFiles, qwInput / 1e6);
 
     const fs::path ours = work / "writer.zip", theirs = work / "infozip.zip";
-    std::vector<double> tWriter, tZip, tBare, tBareSame;
+    STimes tWriter, tZip, tBare, tBareSame;
     uint64_t qwBare = 0, qwBareSame = 0;
     for (int i = 0; i < reps; ++i) {
-        tWriter.push_back(RunWriter(files, ours));
-        tZip.push_back(RunInfoZip(set, theirs));
-        tBare.push_back(RunBareZlib(files, false, &qwBare));
-        tBareSame.push_back(RunBareZlib(files, true, &qwBareSame));
-        std::printf("run %d: writer %.2f s, zip -8 %.2f s, bare zlib %.2f s (%.2f s storing "
-                    "the same files)\n",
-                    i + 1, tWriter.back(), tZip.back(), tBare.back(), tBareSame.back());
+        tWriter.Measure([&] { return RunWriter(files, ours); });
+        tZip.Measure([&] { return RunInfoZip(set, theirs); });
+        tBare.Measure([&] { return RunBareZlib(files, false, &qwBare); });
+        tBareSame.Measure([&] { return RunBareZlib(files, true, &qwBareSame); });
+        std::printf("run %d wall (cpu): writer %.2f (%.2f) s, zip -8 %.2f (%.2f) s, bare zlib "
+                    "%.2f (%.2f) s, same choice %.2f (%.2f) s\n",
+                    i + 1, tWriter.wall.back(), tWriter.cpu.back(), tZip.wall.back(),
+                    tZip.cpu.back(), tBare.wall.back(), tBare.cpu.back(), tBareSame.wall.back(),
+                    tBareSame.cpu.back());
         std::fflush(stdout);
     }
-    const double w = Median(tWriter), z = Median(tZip), b = Median(tBare), bs = Median(tBareSame);
     const uint64_t qwOurs = fs::file_size(ours), qwTheirs = fs::file_size(theirs);
-    std::printf("\nmedians of %d runs over %.1f MB:\n", reps, qwInput / 1e6);
-    std::printf("  writer                 %6.2f s   archive %llu bytes\n", w,
-                static_cast<unsigned long long>(qwOurs));
-    std::printf("  zip -8 -r              %6.2f s   archive %llu bytes\n", z,
-                static_cast<unsigned long long>(qwTheirs));
-    std::printf("  bare zlib, all deflated %5.2f s   output  %llu bytes\n", b,
-                static_cast<unsigned long long>(qwBare));
-    std::printf("  bare zlib, same choice %6.2f s   output  %llu bytes\n", bs,
-                static_cast<unsigned long long>(qwBareSame));
-    std::printf("writer / bare zlib (all deflated) = %.3f\n", w / b);
-    std::printf("writer / bare zlib (same choice)  = %.3f\n", w / bs);
-    std::printf("writer / zip -8                   = %.3f\n", w / z);
+    std::printf("\nmedians of %d runs over %.1f MB, wall (cpu):\n", reps, qwInput / 1e6);
+    auto row = [](const char* what, const STimes& t, const char* size, uint64_t qw) {
+        std::printf("  %-24s %6.2f s (%6.2f s)   %s %llu bytes\n", what, Median(t.wall),
+                    Median(t.cpu), size, static_cast<unsigned long long>(qw));
+    };
+    row("writer", tWriter, "archive", qwOurs);
+    row("zip -8 -r", tZip, "archive", qwTheirs);
+    row("bare zlib, all deflated", tBare, "output ", qwBare);
+    row("bare zlib, same choice", tBareSame, "output ", qwBareSame);
+    auto ratio = [](const char* what, const STimes& a, const STimes& b) {
+        std::printf("%-34s = %.3f wall, %.3f cpu\n", what, Median(a.wall) / Median(b.wall),
+                    Median(a.cpu) / Median(b.cpu));
+    };
+    ratio("writer / bare zlib (all deflated)", tWriter, tBare);
+    ratio("writer / bare zlib (same choice)", tWriter, tBareSame);
+    ratio("writer / zip -8", tWriter, tZip);
     std::printf("archive size writer / zip -8      = %.4f (%+.2f%%)\n", double(qwOurs) / qwTheirs,
                 (double(qwOurs) / qwTheirs - 1) * 100);
     if (argc <= 2)
