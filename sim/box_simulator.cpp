@@ -14,8 +14,8 @@ std::string Lower(std::string text) {
 
 } // namespace
 
-CBoxSimulator::CBoxSimulator(const std::string& strPid, CSensorModel& model,
-                             CFaultPlan& faults, IClock& clock)
+CBoxSimulator::CBoxSimulator(const std::string& strPid, CSensorModel& model, CFaultPlan& faults,
+                             IClock& clock)
     : m_strPath("\\\\?\\usb#vid_1a2b&pid_" + Lower(strPid) +
                 "#sim0001#{ba8043cc-6cad-45a3-859a-86b2b74b8a15}"),
       m_bPolled(strPid.rfind("123", 0) == 0 || strPid.rfind("010", 0) == 0), m_model(model),

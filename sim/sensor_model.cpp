@@ -106,10 +106,9 @@ bool CSensorModel::Answer(const CFrame& f, CFrame& reply) {
         if (f[1] == 0x03) {
             if (f[2] < m_blemish.size()) {
                 const auto& e = m_blemish[f[2]];
-                reply = MakeFrame(0x70, 0x03, static_cast<uint8_t>(e.first),
-                                  static_cast<uint8_t>(e.first >> 8),
-                                  static_cast<uint8_t>(e.second),
-                                  static_cast<uint8_t>(e.second >> 8));
+                reply = MakeFrame(
+                    0x70, 0x03, static_cast<uint8_t>(e.first), static_cast<uint8_t>(e.first >> 8),
+                    static_cast<uint8_t>(e.second), static_cast<uint8_t>(e.second >> 8));
             } else {
                 const uint8_t m = m_setup.m_nEndMarker;
                 reply = MakeFrame(0x70, 0x03, m, m, m, m);

@@ -19,8 +19,8 @@ struct SSensorSetup {
     uint32_t m_nCounterBase = 100;
     uint32_t m_nCounterValue = 160;
     std::vector<std::pair<uint16_t, uint16_t>> m_blemish{{10, 20}, {300, 4000}};
-    uint8_t m_nEndMarker = 0x00; // 0x00 or 0xFF
-    uint8_t m_nBattery = 204;    // reply byte 7 of C0 0A
+    uint8_t m_nEndMarker = 0x00;                                        // 0x00 or 0xFF
+    uint8_t m_nBattery = 204;                                           // reply byte 7 of C0 0A
     std::array<uint8_t, 6> m_boxId{0x00, 0x00, 0x00, 0xAB, 0xCD, 0xEF}; // B0 02 01 bytes 2..7
     uint16_t m_wBoxFirmware = 0x0213;
     uint8_t m_nFirmwareTag = 0x00; // B0 02 02 byte 7; 0xB0 on a polled box

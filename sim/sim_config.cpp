@@ -18,17 +18,21 @@ std::vector<std::string> Split(const std::string& text, char sep) {
     }
 }
 
-uint64_t Hex(const std::string& text) { return std::strtoull(text.c_str(), nullptr, 16); }
-long Dec(const std::string& text) { return std::strtol(text.c_str(), nullptr, 10); }
+uint64_t Hex(const std::string& text) {
+    return std::strtoull(text.c_str(), nullptr, 16);
+}
+long Dec(const std::string& text) {
+    return std::strtol(text.c_str(), nullptr, 10);
+}
 
 bool ParseFault(const std::string& text, SFaultRule& rule) {
     const std::vector<std::string> f = Split(text, ':');
     static const struct {
         const char* m_pName;
         EFault m_eKind;
-    } kinds[] = {{"busy", EFault::Busy},         {"reject", EFault::Reject},
-                 {"silent", EFault::Silent},     {"wrong", EFault::Wrong},
-                 {"late", EFault::Late},         {"badenv", EFault::BadEnvelope},
+    } kinds[] = {{"busy", EFault::Busy},     {"reject", EFault::Reject},
+                 {"silent", EFault::Silent}, {"wrong", EFault::Wrong},
+                 {"late", EFault::Late},     {"badenv", EFault::BadEnvelope},
                  {"gone", EFault::Gone}};
     bool bKnown = false;
     for (const auto& k : kinds)

@@ -5,10 +5,9 @@ namespace torvex::sim {
 CSimulation::CSimulation(const SSimConfig& config, IClock& realClock)
     : m_pClock(config.m_bVirtualClock ? static_cast<IClock*>(&m_virtualClock) : &realClock),
       m_sensor(config.m_setup), m_wirelessSensor(config.m_setup),
-      m_pBox(config.m_strBoxPid.empty()
-                 ? nullptr
-                 : std::make_unique<CBoxSimulator>(config.m_strBoxPid, m_sensor, m_faults,
-                                                   *m_pClock)),
+      m_pBox(config.m_strBoxPid.empty() ? nullptr
+                                        : std::make_unique<CBoxSimulator>(
+                                              config.m_strBoxPid, m_sensor, m_faults, *m_pClock)),
       m_boxPort(m_pBox.get()) {
     for (const SFaultRule& rule : config.m_faults)
         m_faults.Add(rule);

@@ -49,8 +49,7 @@ void CWirelessSimulator::HandleEnvelope(const CEnvelope& envelope) {
     else if (m_faults.Take(EFault::Wrong, frame.data()))
         reply[1] = static_cast<uint8_t>(reply[1] ^ 0x40);
     CEnvelope out = BuildEnvelope(reply);
-    if (m_faults.Take(EFault::BadEnvelope, frame.data()))
-    {
+    if (m_faults.Take(EFault::BadEnvelope, frame.data())) {
         out[1] = 0x02; // payload and sums stay right: only the header is off
         out[4] = SumOf(out.data(), 4);
     }

@@ -48,8 +48,7 @@ int main(int argc, char** argv) {
         cfmakeraw(&tio);
         tcsetattr(fd, TCSANOW, &tio);
     }
-    const torvex::sim::SSimConfig config =
-        torvex::sim::ParseSimConfig(argc > 2 ? argv[2] : "");
+    const torvex::sim::SSimConfig config = torvex::sim::ParseSimConfig(argc > 2 ? argv[2] : "");
     CSteadyClock clock;
     torvex::sim::CFaultPlan faults;
     for (const auto& rule : config.m_faults)

@@ -44,7 +44,9 @@ bool CCommandDispatcher::Dispatch(unsigned nCommand) {
     return true;
 }
 
-SAnswer CCommandDispatcher::NotYet() const { return AnswerCode(kNotImplemented); }
+SAnswer CCommandDispatcher::NotYet() const {
+    return AnswerCode(kNotImplemented);
+}
 
 SAnswer CCommandDispatcher::Run(unsigned nCommand) {
     const bool bDirect = DirectOpen();

@@ -7,7 +7,9 @@ namespace {
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // One number at pos: blanks, sign, digits. Returns false (pos unchanged) when
 // no digit follows; the magnitude wraps modulo 2^32.

@@ -4,6 +4,8 @@
 
 namespace torvex {
 
-int CNoDirectSlots::OpenSlot(int) { return kNoSlotSensor; }
+int CNoDirectSlots::OpenSlot(int) {
+    return kNoSlotSensor;
+}
 
 } // namespace torvex

@@ -7,8 +7,7 @@ namespace torvex {
 
 CLinkCommands::CLinkCommands(CTransport& transport, IDirectSlots& slots, IBluefind& bluefind,
                              IShellHooks& hooks, SViewState& view)
-    : m_transport(transport), m_slots(slots), m_bluefind(bluefind), m_hooks(hooks),
-      m_view(view) {}
+    : m_transport(transport), m_slots(slots), m_bluefind(bluefind), m_hooks(hooks), m_view(view) {}
 
 SAnswer CLinkCommands::DetectUsb(bool bNext) {
     SLinkState& link = m_transport.Link();

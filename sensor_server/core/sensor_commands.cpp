@@ -43,12 +43,14 @@ bool AllEqualTo(const uint8_t* p, size_t n, uint8_t v) {
     return true;
 }
 
-bool Blank(const uint8_t* p, size_t n) { return AllEqualTo(p, n, 0x00) || AllEqualTo(p, n, 0xFF); }
+bool Blank(const uint8_t* p, size_t n) {
+    return AllEqualTo(p, n, 0x00) || AllEqualTo(p, n, 0xFF);
+}
 
 } // namespace
 
-CSensorCommands::CSensorCommands(CTransport& transport, CMailbox& mailbox,
-                                 CAnswerWriter& answers, SViewState& view)
+CSensorCommands::CSensorCommands(CTransport& transport, CMailbox& mailbox, CAnswerWriter& answers,
+                                 SViewState& view)
     : m_transport(transport), m_mailbox(mailbox), m_answers(answers), m_view(view) {}
 
 int CSensorCommands::TimedExchange(CFrame& frame, uint32_t nLimitMs) {
@@ -344,8 +346,7 @@ int CSensorCommands::RunPreArmMaintenance() {
         if (first[i] == 0 && second[i] == 0)
             break;
         CFrame put = MakeFrame(0x70, 0x04, static_cast<uint8_t>(first[i]),
-                               static_cast<uint8_t>(first[i] >> 8),
-                               static_cast<uint8_t>(second[i]),
+                               static_cast<uint8_t>(first[i] >> 8), static_cast<uint8_t>(second[i]),
                                static_cast<uint8_t>(second[i] >> 8));
         nCode = m_transport.ExchangeFrame(put);
         if (nCode != kOk)

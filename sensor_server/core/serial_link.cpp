@@ -26,8 +26,8 @@ int CSerialLink::Run(bool bWrite, const std::string& strName, uint8_t* pBuffer, 
     if (nCode != kOk)
         return nCode;
     const uint64_t nStart = m_clock.NowMs();
-    nCode = bWrite ? m_port.StartWrite(pBuffer, nSize, nDone)
-                   : m_port.StartRead(pBuffer, nSize, nDone);
+    nCode =
+        bWrite ? m_port.StartWrite(pBuffer, nSize, nDone) : m_port.StartRead(pBuffer, nSize, nDone);
     while (nCode == kIoPending) {
         m_clock.SleepMs(kSerialPollMs);
         nCode = m_port.QueryRequest(nDone);
@@ -48,8 +48,8 @@ int CSerialLink::Write(const std::string& strName, const uint8_t* pData, size_t 
     return Run(true, strName, const_cast<uint8_t*>(pData), nSize, kSerialWriteLimitMs, nDone);
 }
 
-int CSerialLink::Read(const std::string& strName, uint8_t* pBuffer, size_t nSize,
-                      size_t& nDone, uint64_t& nByteCounter) {
+int CSerialLink::Read(const std::string& strName, uint8_t* pBuffer, size_t nSize, size_t& nDone,
+                      uint64_t& nByteCounter) {
     const int nCode = Run(false, strName, pBuffer, nSize, kSerialReadLimitMs, nDone);
     if (nCode == kOk)
         nByteCounter += nDone;

@@ -19,7 +19,11 @@ struct SAnswer {
     std::optional<std::string> m_result;
 };
 
-inline SAnswer AnswerCode(int nCode) { return SAnswer{nCode, std::nullopt}; }
-inline SAnswer AnswerText(int nCode, std::string text) { return SAnswer{nCode, std::move(text)}; }
+inline SAnswer AnswerCode(int nCode) {
+    return SAnswer{nCode, std::nullopt};
+}
+inline SAnswer AnswerText(int nCode, std::string text) {
+    return SAnswer{nCode, std::move(text)};
+}
 
 } // namespace torvex

@@ -6,19 +6,19 @@ namespace torvex {
 
 enum EStatus : int {
     kOk = 0,
-    kBadValue = 1,             // value out of range
-    kFileMissing = 2,          // FilterImage source absent
-    kNoDirectSensor = 10,      // direct-only command without a direct sensor
-    kBadData = 11,             // malformed DATA of a direct command
-    kEnvelopeBad = 13,         // serial reply failed its envelope checks
+    kBadValue = 1,        // value out of range
+    kFileMissing = 2,     // FilterImage source absent
+    kNoDirectSensor = 10, // direct-only command without a direct sensor
+    kBadData = 11,        // malformed DATA of a direct command
+    kEnvelopeBad = 13,    // serial reply failed its envelope checks
     kAlreadyArmed = 21,
-    kRejected = 22,            // device rejected the frame; unknown command number
-    kWrongReply = 30,          // device answered another frame
+    kRejected = 22,   // device rejected the frame; unknown command number
+    kWrongReply = 30, // device answered another frame
     kNoSlotSensor = 55,
     kBusy = 170,
-    kNotImplemented = 120,     // command of a later stage of the server
-    kIoPending = 997,          // serial write or read not done in time
-    kIoIncomplete = 996,       // overlapped request still running
+    kNotImplemented = 120, // command of a later stage of the server
+    kIoPending = 997,      // serial write or read not done in time
+    kIoIncomplete = 996,   // overlapped request still running
     kLinkKindBad = 1117,
     kLinkPathMissing = 1118,
     kNoMoreDevices = 1168,

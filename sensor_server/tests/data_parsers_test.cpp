@@ -14,10 +14,22 @@ TEST(DataParsers, IntFields) {
         int count;
         int first, second;
     } cases[] = {
-        {"1;0", 2, 1, 0},      {" 7; 8", 2, 7, 8},   {"-3;+4", 2, -3, 4}, {"5", 1, 5, 0},
-        {"5 ;6", 1, 5, 0},     {"", 0, 0, 0},        {";6", 0, 0, 0},      {"x;1", 0, 0, 0},
-        {"12abc;4", 1, 12, 0}, {"1;;2", 1, 1, 0},    {"-", 0, 0, 0},       {"1;-", 1, 1, 0},
-        {"\xE9" "1;2", 0, 0, 0}, {"4294967297;2", 2, 1, 2}, // wraps modulo 2^32
+        {"1;0", 2, 1, 0},
+        {" 7; 8", 2, 7, 8},
+        {"-3;+4", 2, -3, 4},
+        {"5", 1, 5, 0},
+        {"5 ;6", 1, 5, 0},
+        {"", 0, 0, 0},
+        {";6", 0, 0, 0},
+        {"x;1", 0, 0, 0},
+        {"12abc;4", 1, 12, 0},
+        {"1;;2", 1, 1, 0},
+        {"-", 0, 0, 0},
+        {"1;-", 1, 1, 0},
+        {"\xE9"
+         "1;2",
+         0, 0, 0},
+        {"4294967297;2", 2, 1, 2}, // wraps modulo 2^32
     };
     for (const auto& c : cases) {
         int v[2] = {0, 0};
@@ -95,9 +107,9 @@ TEST(DataParsers, RandomInputsAgreeWithSscanf) {
             continue;
         int mine[8] = {}, theirs[8] = {};
         const int nMine = ScanInts(text, mine, 8);
-        int nTheirs = std::sscanf(text.c_str(), "%d;%d;%d;%d;%d;%d;%d;%d", &theirs[0],
-                                  &theirs[1], &theirs[2], &theirs[3], &theirs[4], &theirs[5],
-                                  &theirs[6], &theirs[7]);
+        int nTheirs =
+            std::sscanf(text.c_str(), "%d;%d;%d;%d;%d;%d;%d;%d", &theirs[0], &theirs[1], &theirs[2],
+                        &theirs[3], &theirs[4], &theirs[5], &theirs[6], &theirs[7]);
         if (nTheirs < 0)
             nTheirs = 0; // EOF before the first conversion
         ASSERT_EQ(nMine, nTheirs) << "[" << text << "]";

@@ -55,14 +55,20 @@ TEST(Dispatcher, LaterStagesAnswerHonestly) {
         int error;
         const char* result;
     } cases[] = {
-        {kCmdReadDeviceStatus, "", kNoDirectSensor, ""}, {kCmdWaitDeviceStatus, "", kNoDirectSensor, ""},
-        {kCmdAccessPage, "R;141;0;64", kNoDirectSensor, ""}, {kCmdReadDeviceInfo, "", kNoDirectSensor, ""},
-        {kCmdReadDeviceValues, "", kNoDirectSensor, ""}, {kCmdAcquireImage, "", kNoDirectSensor, ""},
-        {kCmdCaptureOscillogram, "", kNoDirectSensor, ""}, {kCmdReadEnergy, "", kNoDirectSensor, ""},
-        {kCmdReadImage, "3", kNotImplemented, ""},       {kCmdReadTransferRate, "", kOk, "0"},
+        {kCmdReadDeviceStatus, "", kNoDirectSensor, ""},
+        {kCmdWaitDeviceStatus, "", kNoDirectSensor, ""},
+        {kCmdAccessPage, "R;141;0;64", kNoDirectSensor, ""},
+        {kCmdReadDeviceInfo, "", kNoDirectSensor, ""},
+        {kCmdReadDeviceValues, "", kNoDirectSensor, ""},
+        {kCmdAcquireImage, "", kNoDirectSensor, ""},
+        {kCmdCaptureOscillogram, "", kNoDirectSensor, ""},
+        {kCmdReadEnergy, "", kNoDirectSensor, ""},
+        {kCmdReadImage, "3", kNotImplemented, ""},
+        {kCmdReadTransferRate, "", kOk, "0"},
         {kCmdFilterImage, "C:\\none.bmp", kFileMissing, ""},
         {kCmdFilterImage, "C:\\there.bmp", kNotImplemented, ""},
-        {kCmdReadDevicePath, "", kBadValue, ""},         {kCmdCloseDevices, "", kOk, ""},
+        {kCmdReadDevicePath, "", kBadValue, ""},
+        {kCmdCloseDevices, "", kOk, ""},
     };
     for (const auto& c : cases) {
         CServer server("box=5841");
@@ -131,9 +137,8 @@ TEST(Dispatcher, ReadLinkTypeByFamily) {
     struct Case {
         const char* sim;
         const char* expected;
-    } cases[] = {{"box=123", "0"},  {"box=123A", "2"}, {"box=123B", "3"},
-                 {"box=5841", "1"}, {"box=0101", "2"}, {"box=0102", "3"},
-                 {"box=7777", "5"}, {"", "5"}};
+    } cases[] = {{"box=123", "0"},  {"box=123A", "2"}, {"box=123B", "3"}, {"box=5841", "1"},
+                 {"box=0101", "2"}, {"box=0102", "3"}, {"box=7777", "5"}, {"", "5"}};
     for (const auto& c : cases) {
         CServer server(c.sim);
         server.Send(kCmdInitLink, "");
@@ -152,10 +157,10 @@ TEST(Dispatcher, DetectWirelessFollowsTheLibrary) {
         int error;
         const char* expected;
     } cases[] = {
-        {false, 0, "", 0, ""},                            // library or export missing
+        {false, 0, "", 0, ""}, // library or export missing
         {true, 0, "\\\\.\\COM7", 0, "\\\\.\\COM7"},
         {true, 0, "", 0, ""},
-        {true, 1168, "", 0, ""},                          // positive: its own failure, answered 0
+        {true, 1168, "", 0, ""}, // positive: its own failure, answered 0
         {true, -5, "", -5, ""},
     };
     for (const auto& c : cases) {
@@ -206,14 +211,15 @@ TEST(Dispatcher, RoutingWithDirectSensorsOpen) {
 // A device that misbehaves in any way: each command still answers, leaves
 // nothing open, and the next command is served.
 TEST(Dispatcher, EveryCommandEndsReadyWhateverTheDevice) {
-    const char* faults[] = {"busy:*",   "reject:*",  "silent:*",         "wrong:*",
+    const char* faults[] = {"busy:*",      "reject:*", "silent:*", "wrong:*",
                             "late:*:6000", "gone:*:3", "badenv:*", "silent:B001"};
-    const unsigned commands[] = {kCmdStartAcquisition, kCmdStopAcquisition,
-                                 kCmdStartAcquisitionMode2, kCmdSetAcquisitionValue,
-                                 kCmdSetControlMode, kCmdSetOptionBits, kCmdReadSensor,
-                                 kCmdReadBox, kCmdReadState, kCmdReadLinkType, kCmdReadBattery,
-                                 kCmdWriteBlemish, kCmdSetBlemishMode, kCmdReadBlemish,
-                                 kCmdSendFrame, kCmdStopAcquisition};
+    const unsigned commands[] = {
+        kCmdStartAcquisition,    kCmdStopAcquisition, kCmdStartAcquisitionMode2,
+        kCmdSetAcquisitionValue, kCmdSetControlMode,  kCmdSetOptionBits,
+        kCmdReadSensor,          kCmdReadBox,         kCmdReadState,
+        kCmdReadLinkType,        kCmdReadBattery,     kCmdWriteBlemish,
+        kCmdSetBlemishMode,      kCmdReadBlemish,     kCmdSendFrame,
+        kCmdStopAcquisition};
     for (const char* link : {"box=5841", "box=123A", "wireless=7"}) {
         for (const char* fault : faults) {
             const std::string sim = std::string(link) + ";fault=" + fault;

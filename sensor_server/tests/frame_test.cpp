@@ -11,7 +11,7 @@ TEST(Frame, ChecksumOnlyForClassesA0B0WithZeroByte7) {
     } cases[] = {
         {MakeFrame(0xB0, 0x01, 0x01), 0xB2},
         {MakeFrame(0xA0, 0x30), 0xD0},
-        {MakeFrame(0xA0, 0xF0, 0x20), 0xB0},              // sum wraps modulo 256
+        {MakeFrame(0xA0, 0xF0, 0x20), 0xB0},                   // sum wraps modulo 256
         {MakeFrame(0xB0, 0x01, 0x01, 0, 0, 0, 0, 0x55), 0x55}, // already set: unchanged
         {MakeFrame(0x70, 0x03, 0x05), 0x00},
         {MakeFrame(0xC0, 0x0A, 0x2A, 0x2A), 0x00},
@@ -62,8 +62,8 @@ TEST(Frame, EnvelopeRoundTripAndChecks) {
         size_t at;
         uint8_t value;
         bool fixHeaderSum;
-    } damages[] = {{0, 0xA4, true},  {1, 0x02, true}, {2, 0x09, true},
-                   {3, 0x01, true},  {4, 0xAF, false}, {13, 0x00, false}};
+    } damages[] = {{0, 0xA4, true}, {1, 0x02, true},  {2, 0x09, true},
+                   {3, 0x01, true}, {4, 0xAF, false}, {13, 0x00, false}};
     for (auto& d : damages) {
         CEnvelope bad = env;
         bad[d.at] = d.value;

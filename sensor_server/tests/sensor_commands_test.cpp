@@ -124,17 +124,18 @@ TEST(SensorCommands, AcquisitionValueAndControlModeRanges) {
         int expected;
         size_t frames; // frames the sensor got from the command
     } cases[] = {
-        {kCmdSetAcquisitionValue, "0", kBadValue, 0},  {kCmdSetAcquisitionValue, "61", kBadValue, 0},
-        {kCmdSetAcquisitionValue, "60", kOk, 1},       {kCmdSetAcquisitionValue, "", kOk, 1},
+        {kCmdSetAcquisitionValue, "0", kBadValue, 0}, {kCmdSetAcquisitionValue, "61", kBadValue, 0},
+        {kCmdSetAcquisitionValue, "60", kOk, 1},      {kCmdSetAcquisitionValue, "", kOk, 1},
         {kCmdSetAcquisitionValue, "257", kOk, 1}, // low byte 1
-        {kCmdSetControlMode, "2", kBadValue, 0},       {kCmdSetControlMode, "1", kOk, 1},
-        {kCmdSetControlMode, "", kBadValue, 0},        // default 3
+        {kCmdSetControlMode, "2", kBadValue, 0},      {kCmdSetControlMode, "1", kOk, 1},
+        {kCmdSetControlMode, "", kBadValue, 0}, // default 3
     };
     for (const auto& c : cases) {
         CServer server("box=5841");
         LinkBox(server);
         const size_t n = server.m_sim.Sensor().Received().size();
-        EXPECT_EQ(server.Send(c.command, c.data).m_nError, c.expected) << c.command << " " << c.data;
+        EXPECT_EQ(server.Send(c.command, c.data).m_nError, c.expected)
+            << c.command << " " << c.data;
         EXPECT_EQ(server.m_sim.Sensor().Received().size() - n, c.frames) << c.data;
     }
     CServer server("box=5841");

@@ -99,8 +99,8 @@ class CServer {
 public:
     explicit CServer(const std::string& strSim)
         : m_sim(sim::ParseSimConfig(strSim + ";clock=virtual"), m_sim_unusedClock()),
-          m_dispatcher(SServerPorts{m_store, m_sim.BoxPort(), SerialPort(), m_sim.Clock(),
-                                    m_hooks, m_bluefind, m_slots}) {}
+          m_dispatcher(SServerPorts{m_store, m_sim.BoxPort(), SerialPort(), m_sim.Clock(), m_hooks,
+                                    m_bluefind, m_slots}) {}
 
     // Client side of the handshake: READY 0, DATA, post, then the answer.
     SReply Send(unsigned nCommand, const std::string* pData = nullptr) {

@@ -48,8 +48,8 @@ TEST(Transport, BoxAnswersAndFaults) {
         {"box=123A;fault=reject:B001", MakeFrame(0xB0, 0x01, 0x01), kRejected},
         {"box=123A;fault=silent:B001", MakeFrame(0xB0, 0x01, 0x01), kWrongReply},
         {"", MakeFrame(0xB0, 0x01, 0x01), kNoMoreDevices},
-        {"box=5841", MakeFrame(0xA0, 0x30), kOk},     // no reply read
-        {"box=5841", MakeFrame(0x20, 0x01), kOk},     // unknown class: beep, no reply
+        {"box=5841", MakeFrame(0xA0, 0x30), kOk}, // no reply read
+        {"box=5841", MakeFrame(0x20, 0x01), kOk}, // unknown class: beep, no reply
         {"box=5841", MakeFrame(0xB0, 0x01, 0x01, 0, 0, 0, 0, 0x01), kRejected}, // sent as is
     };
     for (const auto& c : cases) {

@@ -3,8 +3,8 @@
 #include "link_state.h"
 #include "status_codes.h"
 
-#include <windows.h>
 #include <setupapi.h>
+#include <windows.h>
 
 #include <new>
 #include <vector>
@@ -54,8 +54,7 @@ int CWin32BoxPort::FindBox(std::string& strPath) {
         }
         auto* pDetail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(detail.data());
         pDetail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-        if (!::SetupDiGetDeviceInterfaceDetailA(list.m_h, &data, pDetail, nSize, nullptr,
-                                                nullptr))
+        if (!::SetupDiGetDeviceInterfaceDetailA(list.m_h, &data, pDetail, nSize, nullptr, nullptr))
             return static_cast<int>(::GetLastError());
         strPath = std::string(pDetail->DevicePath).substr(0, kDevicePathMax);
         return kOk;

@@ -32,8 +32,9 @@ SServerPorts CDeviceSet::Ports() {
     ISerialPort& serial = m_pSimulation->SerialPort()
                               ? static_cast<ISerialPort&>(*m_pSimulation->SerialPort())
                               : m_serial;
-    return SServerPorts{m_store,   m_pSimulation->BoxPort(), serial, m_pSimulation->Clock(),
-                        m_hooks,   m_bluefind,               m_slots};
+    return SServerPorts{
+        m_store, m_pSimulation->BoxPort(), serial, m_pSimulation->Clock(), m_hooks, m_bluefind,
+        m_slots};
 }
 
 } // namespace torvex

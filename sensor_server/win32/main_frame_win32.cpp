@@ -76,8 +76,8 @@ int CMainFrame::OnCreate() {
                                    m_hWnd, nullptr, m_hInstance, nullptr);
     if (m_hToolBar)
         ::SendMessageW(m_hToolBar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    m_hStatusBar = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"Ready", WS_CHILD | WS_VISIBLE, 0, 0,
-                                     0, 0, m_hWnd, nullptr, m_hInstance, nullptr);
+    m_hStatusBar = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"Ready", WS_CHILD | WS_VISIBLE, 0, 0, 0,
+                                     0, m_hWnd, nullptr, m_hInstance, nullptr);
     g_nCommandMessage = ::RegisterWindowMessageW(kCommandMessage);
     if (!m_view.Create(m_hWnd, m_hInstance))
         return -1;

@@ -8,12 +8,22 @@
 
 namespace torvex {
 
-uint64_t CTickClock::NowMs() { return ::GetTickCount64(); }
-void CTickClock::SleepMs(uint32_t nMs) { ::Sleep(nMs); }
+uint64_t CTickClock::NowMs() {
+    return ::GetTickCount64();
+}
+void CTickClock::SleepMs(uint32_t nMs) {
+    ::Sleep(nMs);
+}
 
-void CWin32ShellHooks::BeginWaitCursor() { ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT)); }
-void CWin32ShellHooks::EndWaitCursor() { ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW)); }
-void CWin32ShellHooks::DefaultBeep() { ::MessageBeep(0xFFFFFFFF); }
+void CWin32ShellHooks::BeginWaitCursor() {
+    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+}
+void CWin32ShellHooks::EndWaitCursor() {
+    ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+}
+void CWin32ShellHooks::DefaultBeep() {
+    ::MessageBeep(0xFFFFFFFF);
+}
 
 bool CWin32ShellHooks::FileExists(const std::string& strPath) {
     return ::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -53,8 +63,8 @@ bool CWin32Bluefind::FindSensorPort(int& nResult, std::string& strPort) {
     strPort.clear();
     if (nResult >= 0 && port[0]) {
         char narrow[kPortChars * 2] = {};
-        const int n = ::WideCharToMultiByte(CP_ACP, 0, port, -1, narrow, sizeof narrow, nullptr,
-                                            nullptr);
+        const int n =
+            ::WideCharToMultiByte(CP_ACP, 0, port, -1, narrow, sizeof narrow, nullptr, nullptr);
         if (n > 0)
             strPort = narrow;
     }

@@ -9,10 +9,9 @@ namespace torvex {
 std::string CProfileStore::Read(const std::string& strSection, const std::string& strKey,
                                 const std::string& strDefault, size_t nMaxChars) {
     std::vector<char> buffer(nMaxChars + 1);
-    const DWORD n = ::GetPrivateProfileStringA(strSection.c_str(), strKey.c_str(),
-                                               strDefault.c_str(), buffer.data(),
-                                               static_cast<DWORD>(buffer.size()),
-                                               m_strPath.c_str());
+    const DWORD n = ::GetPrivateProfileStringA(
+        strSection.c_str(), strKey.c_str(), strDefault.c_str(), buffer.data(),
+        static_cast<DWORD>(buffer.size()), m_strPath.c_str());
     return std::string(buffer.data(), n);
 }
 
@@ -29,8 +28,8 @@ void CProfileStore::RemoveSection(const std::string& strSection) {
 std::string RunningMailboxPath() {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
-        const DWORD n = ::GetModuleFileNameA(nullptr, buffer.data(),
-                                             static_cast<DWORD>(buffer.size()));
+        const DWORD n =
+            ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0)
             return "TORVEX.INI";
         if (n < buffer.size())

@@ -19,8 +19,8 @@ bool CTORVEXView::Create(HWND hParent, HINSTANCE hInstance) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = kViewClass;
     ::RegisterClassExW(&wc);
-    m_hWnd = ::CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0,
-                               0, hParent, nullptr, hInstance, this);
+    m_hWnd = ::CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                               hParent, nullptr, hInstance, this);
     return m_hWnd != nullptr;
 }
 

@@ -32,8 +32,8 @@ CServerProcess::CServerProcess(const std::wstring& strExe, const char* pSim) {
     si.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK;
     si.wShowWindow = SW_HIDE;
     std::wstring app = strExe;
-    if (!::CreateProcessW(app.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &si, &m_pi))
+    if (!::CreateProcessW(app.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          &m_pi))
         return;
     ::WaitForInputIdle(m_pi.hProcess, 10000);
     // The window may come a moment after the idle wait under Wine.
@@ -44,7 +44,9 @@ CServerProcess::CServerProcess(const std::wstring& strExe, const char* pSim) {
     }
 }
 
-CServerProcess::~CServerProcess() { Stop(); }
+CServerProcess::~CServerProcess() {
+    Stop();
+}
 
 void CServerProcess::Stop() {
     if (!m_pi.hProcess)

@@ -14,7 +14,9 @@ using namespace torvex::client;
 
 namespace {
 
-std::wstring ServerExe() { return OwnFolder() + L"TORVEX.exe"; }
+std::wstring ServerExe() {
+    return OwnFolder() + L"TORVEX.exe";
+}
 
 struct SExpect {
     unsigned command;
@@ -126,15 +128,18 @@ TEST(ServerWine, FaultsEndEveryCommand) {
          {{20, "", 0, ""}, {40, nullptr, 170, ""}, {41, nullptr, 0, nullptr}}},
         {"box=123A;clock=virtual;fault=reject:*",
          {{20, "", 0, ""}, {40, nullptr, 22, ""}, {52, nullptr, 22, ""}}},
-        {"box=5841;clock=virtual;fault=late:B002:6000",
-         {{20, "", 0, ""}, {41, nullptr, 1460, ""}}},
+        {"box=5841;clock=virtual;fault=late:B002:6000", {{20, "", 0, ""}, {41, nullptr, 1460, ""}}},
         {"box=5841;clock=virtual;fault=gone:*:4",
          {{20, "", 0, ""}, {40, nullptr, 1167, ""}, {40, nullptr, 2, ""}, {10, nullptr, 1168, ""}}},
         {"wireless=7;clock=virtual;fault=silent:C00A",
-         {{20, "\\\\.\\COM7", 0, ""}, {46, nullptr, 997, ""}, {46, nullptr, 997, ""},
+         {{20, "\\\\.\\COM7", 0, ""},
+          {46, nullptr, 997, ""},
+          {46, nullptr, 997, ""},
           {40, nullptr, 0, nullptr}}},
         {"wireless=7;clock=virtual;fault=gone:*:2",
-         {{20, "\\\\.\\COM7", 0, ""}, {40, nullptr, 1167, ""}, {40, nullptr, 2, ""},
+         {{20, "\\\\.\\COM7", 0, ""},
+          {40, nullptr, 1167, ""},
+          {40, nullptr, 2, ""},
           {21, nullptr, 0, ""}}},
     };
     for (const Case& c : cases) {
@@ -235,8 +240,8 @@ TEST(ServerWine, ReadyIsNeverWrittenBeforeTheFinalAnswer) {
     struct SCommand {
         unsigned command;
         const char* data;
-    } commands[] = {{10, ""}, {40, nullptr}, {41, nullptr}, {52, nullptr}, {99, nullptr},
-                    {36, "0"}};
+    } commands[] = {{10, ""},      {40, nullptr}, {41, nullptr},
+                    {52, nullptr}, {99, nullptr}, {36, "0"}};
     ASSERT_TRUE(server.Send(43, "").m_bAnswered); // every key is in the file from now on
     for (const SCommand& c : commands) {
         std::atomic<bool> bStop{false};
