@@ -35,7 +35,7 @@ enum EZipResult : int {
 // The writer behind a handle. One thread at a time.
 class CZipWriter {
 public:
-    // dwArchiveLimit: the largest archive size in bytes; tests lower it to
+    // qwArchiveLimit: the largest archive size in bytes; tests lower it to
     // reach the limit without gigabytes of data.
     CZipWriter(zip::IZipFileSystem& fs, std::unique_ptr<zip::IZipOutput> pOutput,
                uint64_t qwArchiveLimit = zip::kMaxArchiveSize);
