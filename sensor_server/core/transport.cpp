@@ -24,6 +24,8 @@ int CTransport::OpenLink(int nKind, const std::string* pPath) {
             return kLinkPathMissing;
         }
         m_link.m_nKind = kLinkSerial;
+        // A port left open under another name must not serve this link.
+        m_serial.Close();
         // Not reported: a failure shows at the first exchange, which retries.
         (void)m_serial.EnsureOpen(m_link.m_strDevicePath);
         return kOk;
@@ -36,8 +38,8 @@ int CTransport::OpenLink(int nKind, const std::string* pPath) {
 int CTransport::CloseLink() {
     m_link.m_bExplicitPath = false;
     m_link.m_strDevicePath.clear();
-    if (m_link.m_nKind == kLinkSerial)
-        m_serial.Close();
+    // Also when DATA switched the link to the box meanwhile: no port stays open.
+    m_serial.Close();
     if (m_link.m_nKind == kLinkNone)
         return kLinkKindBad;
     m_link.m_nKind = kLinkNone;

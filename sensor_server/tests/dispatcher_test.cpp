@@ -125,6 +125,18 @@ TEST(Dispatcher, InitLinkAndStopLink) {
     // A port that is not there is not reported by InitLink.
     EXPECT_EQ(server.Send(kCmdInitLink, "\\\\.\\COM5").m_nError, 0);
     EXPECT_EQ(server.Send(kCmdReadSensor).m_nError, sim::kErrFileNotFound);
+    // A second InitLink to another port does not keep the first one serving.
+    EXPECT_EQ(server.Send(kCmdInitLink, "\\\\.\\COM4").m_nError, 0);
+    EXPECT_EQ(server.Send(kCmdInitLink, "\\\\.\\COM6").m_nError, 0);
+    EXPECT_FALSE(server.m_sim.SerialPort()->IsOpen());
+    EXPECT_EQ(server.Send(kCmdReadBattery).m_nError, sim::kErrFileNotFound);
+    // StopLink closes the port even when DATA switched the link to a box meanwhile.
+    EXPECT_EQ(server.Send(kCmdInitLink, "\\\\.\\COM4").m_nError, 0);
+    server.m_dispatcher.View().m_strSavedBoxPath = "\\\\?\\usb#box";
+    server.Send(kCmdReadTransferRate, "\\\\?\\usb#box");
+    EXPECT_EQ(server.m_dispatcher.Link().m_nKind, kLinkUsb);
+    server.Send(kCmdStopLink);
+    EXPECT_FALSE(server.m_sim.SerialPort()->IsOpen());
     // Empty DATA: box link, discovered at the first exchange.
     CServer box("box=5841");
     EXPECT_EQ(box.Send(kCmdInitLink, "").m_nError, 0);

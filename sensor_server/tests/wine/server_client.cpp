@@ -36,12 +36,31 @@ CServerProcess::CServerProcess(const std::wstring& strExe, const char* pSim) {
                           &m_pi))
         return;
     ::WaitForInputIdle(m_pi.hProcess, 10000);
-    // The window may come a moment after the idle wait under Wine.
-    for (int i = 0; i < 100 && !m_hWnd; ++i) {
-        m_hWnd = ::FindWindowW(L"TORVEX_WND", nullptr);
-        if (!m_hWnd)
+    // The window may come a moment after the idle wait under Wine. Only our
+    // own server's window counts: another one may still be closing.
+    struct SSearch {
+        DWORD m_dwProcess;
+        HWND m_hWnd;
+    } search{m_pi.dwProcessId, nullptr};
+    for (int i = 0; i < 200 && !search.m_hWnd; ++i) {
+        ::EnumWindows(
+            [](HWND h, LPARAM l) -> BOOL {
+                auto* s = reinterpret_cast<SSearch*>(l);
+                wchar_t cls[32] = {};
+                DWORD pid = 0;
+                ::GetClassNameW(h, cls, 32);
+                ::GetWindowThreadProcessId(h, &pid);
+                if (pid == s->m_dwProcess && lstrcmpW(cls, L"TORVEX_WND") == 0) {
+                    s->m_hWnd = h;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (!search.m_hWnd)
             ::Sleep(50);
     }
+    m_hWnd = search.m_hWnd;
 }
 
 CServerProcess::~CServerProcess() {

@@ -24,6 +24,8 @@ public:
     CServerProcess& operator=(const CServerProcess&) = delete;
 
     bool Started() const { return m_hWnd != nullptr; }
+    HWND Window() const { return m_hWnd; }
+    DWORD ProcessId() const { return m_pi.dwProcessId; }
     const std::string& Mailbox() const { return m_strMailbox; }
 
     SAnswer Send(unsigned nCommand);

@@ -275,3 +275,107 @@ TEST(ServerWine, ReadyIsNeverWrittenBeforeTheFinalAnswer) {
         }
     }
 }
+
+namespace {
+
+struct SFound {
+    DWORD m_dwProcess;
+    const wchar_t* m_pTitle;
+    HWND m_hWnd;
+};
+
+// A top-level window of the server process with this title, waited for.
+HWND WaitForServerWindow(DWORD dwProcess, const wchar_t* pTitle) {
+    for (int i = 0; i < 100; ++i) {
+        SFound found{dwProcess, pTitle, nullptr};
+        ::EnumWindows(
+            [](HWND h, LPARAM l) -> BOOL {
+                auto* f = reinterpret_cast<SFound*>(l);
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(h, &pid);
+                wchar_t title[128] = {};
+                ::GetWindowTextW(h, title, 128);
+                if (pid == f->m_dwProcess && std::wstring(title) == f->m_pTitle &&
+                    ::IsWindowVisible(h)) {
+                    f->m_hWnd = h;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        if (found.m_hWnd)
+            return found.m_hWnd;
+        ::Sleep(50);
+    }
+    return nullptr;
+}
+
+// Text of the message box's static text control.
+std::string MessageText(HWND hBox) {
+    std::string text;
+    ::EnumChildWindows(
+        hBox,
+        [](HWND h, LPARAM l) -> BOOL {
+            wchar_t cls[32] = {};
+            ::GetClassNameW(h, cls, 32);
+            if (std::wstring(cls) == L"Static") {
+                char buf[512] = {};
+                ::GetWindowTextA(h, buf, sizeof buf);
+                if (buf[0])
+                    *reinterpret_cast<std::string*>(l) = buf;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+void CloseBox(HWND hBox) {
+    ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 100 && ::IsWindow(hBox); ++i)
+        ::Sleep(20);
+}
+
+} // namespace
+
+// The developer's menu of the hidden frame, and the about box.
+TEST(ServerWine, MenuItemsAndAboutBox) {
+    CServerProcess server(ServerExe(), "box=5841;clock=virtual");
+    ASSERT_TRUE(server.Started());
+    const HWND hFrame = server.Window();
+
+    ::PostMessageW(hFrame, WM_COMMAND, 0xE140, 0); // About
+    const HWND hAbout = WaitForServerWindow(server.ProcessId(), L"About TORVEX");
+    ASSERT_TRUE(hAbout);
+    char text[64] = {};
+    ::GetDlgItemTextA(hAbout, 1001, text, sizeof text);
+    EXPECT_STREQ(text, "TORVEX Version 1.0");
+    CloseBox(hAbout);
+    EXPECT_FALSE(::IsWindow(hAbout));
+
+    ::PostMessageW(hFrame, WM_COMMAND, 32771, 0); // Detect USB: sent, then shown
+    HWND hBox = WaitForServerWindow(server.ProcessId(), L"TORVEX");
+    ASSERT_TRUE(hBox);
+    const std::string path = MessageText(hBox);
+    EXPECT_NE(path.find("pid_5841"), std::string::npos) << path;
+    EXPECT_EQ(server.Read("TORVEX", "READY"), "1");
+    CloseBox(hBox);
+
+    server.Write("TORVEX", "DATA", path);
+    ::PostMessageW(hFrame, WM_COMMAND, 32773, 0); // Init Link: posted
+    ::Sleep(300);
+    ::PostMessageW(hFrame, WM_COMMAND, 32776, 0); // Read Sensor
+    hBox = WaitForServerWindow(server.ProcessId(), L"TORVEX");
+    ASSERT_TRUE(hBox);
+    EXPECT_EQ(MessageText(hBox), "1;1122334455;1560");
+    CloseBox(hBox);
+
+    // Stop Link writes the neutral answer, then copies RESULT into DATA.
+    server.Write("TORVEX", "READY", "0");
+    ::PostMessageW(hFrame, WM_COMMAND, 32774, 0);
+    for (int i = 0; i < 50 && server.Read("TORVEX", "READY") != "1"; ++i)
+        ::Sleep(50);
+    EXPECT_EQ(server.Read("TORVEX", "DATA"), "");
+    EXPECT_EQ(server.Read("TORVEX", "ERROR"), "0");
+    RunTable(server, {{99, nullptr, 22, ""}}, "after the menu");
+}
