@@ -150,8 +150,11 @@ protected:
             EXPECT_EQ(t.nStatus, 0) << t.strOut;
             EXPECT_NE(t.strOut.find("No errors detected"), std::string::npos) << t.strOut;
             size_t nOk = 0;
-            for (size_t at = 0; (at = t.strOut.find("testing: ", at)) != std::string::npos; ++at)
-                nOk += t.strOut.compare(t.strOut.find('\n', at) - 2, 2, "OK") == 0;
+            std::istringstream lines(t.strOut);
+            std::string line;
+            while (std::getline(lines, line))
+                nOk += line.find("testing: ") != std::string::npos && line.size() >= 2 &&
+                       line.compare(line.size() - 2, 2, "OK") == 0;
             EXPECT_EQ(nOk, expects.size()) << t.strOut;
         }
         const SRun z = RunTool("TZ=UTC zipinfo " + Quote(archive));
