@@ -2,6 +2,8 @@
 // that every command ends with READY 1 whatever the device does.
 #include "test_support.h"
 
+#include <random>
+
 using namespace torvex;
 using namespace torvex::test;
 
@@ -253,6 +255,35 @@ TEST(Dispatcher, EveryCommandEndsReadyWhateverTheDevice) {
                 EXPECT_FALSE(server.m_sim.SerialPort()->IsOpen()) << sim;
             }
             EXPECT_EQ(server.Send(99).m_nError, kRejected) << "still serving: " << sim;
+        }
+    }
+}
+
+// Whatever other programs leave in DATA, every command is answered.
+TEST(Dispatcher, RandomDataNeverBreaksACommand) {
+    const unsigned commands[] = {10,  11,  12,  20,  21,  30,  32,  35,  36,  37,  38,
+                                 40,  41,  42,  43,  44,  45,  46,  50,  51,  52,  200,
+                                 201, 210, 211, 212, 213, 214, 220, 221, 222, 300, 4200};
+    std::mt19937 rng(5);
+    const std::string pieces[] = {
+        ";",          "-",          "+",           " ",    "0",    "7",  "255", "65536",
+        "4294967296", "\\\\.\\COM", "\\\\.\\COM7", "\xff", "\x80", "\t", "x",   ""};
+    for (const char* sim : {"box=123A", "wireless=7"}) {
+        CServer server(sim);
+        server.m_nAllowedEarlyReady = 1; // ReadState may answer StopAcquisition first
+        for (int round = 0; round < 3000; ++round) {
+            std::string data;
+            if (round % 50 == 0) {
+                data.assign(5000, '9'); // longer than the mailbox's buffer
+            } else {
+                const int n = static_cast<int>(rng() % 12);
+                for (int i = 0; i < n; ++i)
+                    data += pieces[rng() % (sizeof pieces / sizeof pieces[0])];
+            }
+            const unsigned command = commands[rng() % (sizeof commands / sizeof commands[0])];
+            const SReply r = server.Send(command, data);
+            ASSERT_EQ(r.m_strReady, "1") << sim << " " << command << " [" << data << "]";
+            ASSERT_FALSE(server.m_sim.BoxPort().IsOpen());
         }
     }
 }
