@@ -100,12 +100,27 @@ TEST(ServerWine, WirelessSensorOnSimulatedPort) {
                  {41, nullptr, 0, "ABCDEF;0213"},
                  {46, nullptr, 0, "5600"},
                  {43, nullptr, 0, "4"},
+                 {32, nullptr, 0, ""},
+                 {32, nullptr, 21, ""},
+                 {42, nullptr, 0, "0;1"},
+                 {35, nullptr, 0, ""},
+                 {36, "10", 0, ""},
+                 {37, "0", 0, ""},
+                 {38, "0;1", 0, ""},
+                 {50, "1;2", 0, ""},
+                 {51, "0;0", 0, ""},
+                 {52, nullptr, 0, ""},
+                 {4200, "176;3;1;0;0;0;0;0", 0, "176;3;1;0;0;0;0;0"},
+                 {30, nullptr, 0, ""},
+                 {12, nullptr, 1168, ""},
                  {21, nullptr, 0, ""},
                  {20, "\\\\.\\COM8", 0, ""},
                  {46, nullptr, 2, ""}, // no such port
                  {21, nullptr, 0, ""},
              },
              "wireless");
+    EXPECT_EQ(server.Read("BLEMISH", "NUMBER"), "3");
+    EXPECT_EQ(server.Read("BLEMISH", "3"), "1;2");
 }
 
 TEST(ServerWine, PolledBoxWaitsForTheStateAnswer) {
