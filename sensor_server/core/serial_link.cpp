@@ -11,12 +11,7 @@ int CSerialLink::EnsureOpen(const std::string& strName) {
 }
 
 int CSerialLink::Purge() {
-    const int nCode = m_port.Purge();
-    // A port that cannot be purged is gone; closing it lets the next exchange
-    // open it afresh instead of failing on a dead handle forever.
-    if (nCode != kOk)
-        m_port.Close();
-    return nCode;
+    return m_port.Purge();
 }
 
 int CSerialLink::Run(bool bWrite, const std::string& strName, uint8_t* pBuffer, size_t nSize,

@@ -1,7 +1,7 @@
 #pragma once
 // Serial writes and reads with their time limits: the port opens lazily, a
-// request is polled every 100 ms, and any failure closes the port so that the
-// next exchange opens it again.
+// request is polled every 100 ms, and a failed request closes the port so
+// that the next exchange opens it again.
 #include "clock.h"
 #include "serial_port.h"
 

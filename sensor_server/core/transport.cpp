@@ -122,6 +122,14 @@ int JudgeReply(uint16_t wAsked, const CFrame& reply) {
 } // namespace
 
 int CTransport::ExchangeSerial(CFrame& frame, bool bReply) {
+    // Only a successful exchange leaves the port open for the next one.
+    const int nCode = ExchangeSerialOpen(frame, bReply);
+    if (nCode != kOk)
+        m_serial.Close();
+    return nCode;
+}
+
+int CTransport::ExchangeSerialOpen(CFrame& frame, bool bReply) {
     const uint16_t wAsked = CommandWord(frame);
     const std::string& strPort = m_link.m_strDevicePath;
     if (m_serial.IsOpen()) {

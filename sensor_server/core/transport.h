@@ -57,6 +57,7 @@ private:
     // One exchange on an already opened box, or on the serial port.
     int ExchangeOpened(CFrame& frame);
     int ExchangeSerial(CFrame& frame, bool bReply);
+    int ExchangeSerialOpen(CFrame& frame, bool bReply);
     int ExchangeUsb(CFrame& frame, bool bReply);
     int FinishUsb(int nCode);
 

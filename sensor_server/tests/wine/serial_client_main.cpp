@@ -42,5 +42,24 @@ int main(int argc, char** argv) {
                     s.command, a.m_nError, a.m_strResult.c_str(), a.m_nPolls);
     }
     std::printf("BLEMISH NUMBER=%s\n", server.Read("BLEMISH", "NUMBER", "<none>").c_str());
+
+    // The server holds the port only while a link is up: opened without
+    // sharing, it refuses a second opener then and accepts one after StopLink.
+    auto canOpen = [&port] {
+        HANDLE h = ::CreateFileA(port.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        ::CloseHandle(h);
+        return true;
+    };
+    const bool bFreeAfterStop = canOpen();
+    server.Send(20, port);
+    server.Send(43);
+    const bool bFreeDuringLink = canOpen();
+    server.Send(21);
+    std::printf("%s port free after StopLink, %s during a link\n", bFreeAfterStop ? "ok  " : "FAIL",
+                bFreeDuringLink ? "free (sharing not enforced)" : "held");
+    failures += bFreeAfterStop ? 0 : 1;
     return failures == 0 ? 0 : 1;
 }
