@@ -61,5 +61,33 @@ int main(int argc, char** argv) {
     std::printf("%s port free after StopLink, %s during a link\n", bFreeAfterStop ? "ok  " : "FAIL",
                 bFreeDuringLink ? "free (sharing not enforced)" : "held");
     failures += bFreeAfterStop ? 0 : 1;
+
+    // The port disappears while a link is up (the script ends socat when it
+    // sees the request file): the commands still end with a code, and the
+    // server goes on serving.
+    const std::wstring request = OwnFolder() + L"disappear.request";
+    const std::wstring done = OwnFolder() + L"disappear.done";
+    server.Send(20, port);
+    const SAnswer alive = server.Send(46);
+    CloseHandle(
+        ::CreateFileW(request.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    bool bGone = false;
+    for (int i = 0; i < 200 && !bGone; ++i) {
+        bGone = ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES;
+        ::Sleep(100);
+    }
+    const SAnswer lost = server.Send(46);
+    const SAnswer again = server.Send(40);
+    const SAnswer stop = server.Send(21);
+    const SAnswer next = server.Send(99);
+    const bool bOk = alive.m_nError == 0 && bGone && lost.m_bAnswered && lost.m_nError != 0 &&
+                     again.m_bAnswered && again.m_nError != 0 && stop.m_nError == 0 &&
+                     next.m_nError == 22;
+    std::printf("%s port gone: ReadBattery ERROR %d, ReadSensor ERROR %d, StopLink %d, then "
+                "99 -> %d\n",
+                bOk ? "ok  " : "FAIL", lost.m_nError, again.m_nError, stop.m_nError, next.m_nError);
+    failures += bOk ? 0 : 1;
+    ::DeleteFileW(request.c_str());
+    ::DeleteFileW(done.c_str());
     return failures == 0 ? 0 : 1;
 }

@@ -32,8 +32,23 @@ for _ in $(seq 50); do [ -e "$work/sensor" ] && [ -e "$work/wine" ] && break; sl
 sim_pid=$!
 ln -sf "$(readlink -f "$work/wine")" "$WINEPREFIX/dosdevices/com7"
 
-wine "$bin/torvex_serial_client.exe" 7
+rm -f "$bin/disappear.request" "$bin/disappear.done"
+wine "$bin/torvex_serial_client.exe" 7 &
+client_pid=$!
+# When the client asks, the port disappears: socat and the simulator end.
+for _ in $(seq 600); do
+    if [ -e "$bin/disappear.request" ]; then
+        kill "$sim_pid" "$socat_pid" 2>/dev/null
+        wait "$sim_pid" "$socat_pid" 2>/dev/null
+        sim_pid= socat_pid=
+        touch "$bin/disappear.done"
+        break
+    fi
+    kill -0 "$client_pid" 2>/dev/null || break
+    sleep 0.1
+done
+wait "$client_pid"
 rc=$?
 echo "--- simulator log (last lines)"
-tail -n 5 "$work/sim.log"
+tail -n 3 "$work/sim.log"
 exit $rc
