@@ -14,6 +14,10 @@ if [ -x tools/practice/install-practice.sh ]; then
     tools/wine-session.sh "$build" tools/practice/install-practice.sh "$build" standard || exit 1
 fi
 
+# Devices: the sensor server, whenever the reporter starts it, talks to a
+# simulated interface box and a simulated wireless sensor on COM7.
+export TORVEX_SIM="box=123A;wireless=7"
+
 interactive=0
 [ -n "${DISPLAY:-}" ] && interactive=1
 export OSTREL_MAIN_INTERACTIVE=$interactive
