@@ -41,12 +41,7 @@ int CBoxSimulator::Write(const uint8_t* pFrame) {
     if (!bAnswers)
         reply = frame;
     m_bSilent = m_faults.Take(EFault::Silent, frame.data());
-    if (m_faults.Take(EFault::Busy, frame.data()))
-        reply = MakeFrame(0xF0, 0x02);
-    else if (m_faults.Take(EFault::Reject, frame.data()))
-        reply = MakeFrame(0xF0, 0x01);
-    else if (m_faults.Take(EFault::Wrong, frame.data()))
-        reply[1] = static_cast<uint8_t>(reply[1] ^ 0x40);
+    m_faults.ApplyToReply(frame, reply);
     uint32_t nLate = 0;
     m_faults.Take(EFault::Late, frame.data(), &nLate);
     m_reply = reply;

@@ -34,4 +34,13 @@ uint32_t CFaultPlan::ArgOf(EFault eKind) const {
     return 0;
 }
 
+void CFaultPlan::ApplyToReply(const CFrame& frame, CFrame& reply) {
+    if (Take(EFault::Busy, frame.data()))
+        reply = MakeFrame(0xF0, 0x02);
+    else if (Take(EFault::Reject, frame.data()))
+        reply = MakeFrame(0xF0, 0x01);
+    else if (Take(EFault::Wrong, frame.data()))
+        reply[1] = static_cast<uint8_t>(reply[1] ^ 0x40);
+}
+
 } // namespace torvex::sim

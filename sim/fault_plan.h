@@ -1,6 +1,8 @@
 #pragma once
 // Misbehaviour a simulated device shows on request: per command word (or for
 // every frame), for a number of frames or for ever.
+#include "frame.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,6 +36,8 @@ public:
     bool Take(EFault eKind, const uint8_t* pFrame, uint32_t* pArg = nullptr);
     bool Has(EFault eKind) const;
     uint32_t ArgOf(EFault eKind) const;
+    // Busy, Reject and Wrong as the device would show them in its reply.
+    void ApplyToReply(const CFrame& frame, CFrame& reply);
 
 private:
     std::vector<SFaultRule> m_rules;

@@ -42,12 +42,7 @@ void CWirelessSimulator::HandleEnvelope(const CEnvelope& envelope) {
         return;
     if (m_faults.Take(EFault::Silent, frame.data()))
         return;
-    if (m_faults.Take(EFault::Busy, frame.data()))
-        reply = MakeFrame(0xF0, 0x02);
-    else if (m_faults.Take(EFault::Reject, frame.data()))
-        reply = MakeFrame(0xF0, 0x01);
-    else if (m_faults.Take(EFault::Wrong, frame.data()))
-        reply[1] = static_cast<uint8_t>(reply[1] ^ 0x40);
+    m_faults.ApplyToReply(frame, reply);
     CEnvelope out = BuildEnvelope(reply);
     if (m_faults.Take(EFault::BadEnvelope, frame.data())) {
         out[1] = 0x02; // payload and sums stay right: only the header is off

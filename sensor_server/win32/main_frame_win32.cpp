@@ -14,7 +14,7 @@ bool CMainFrame::Create() {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = WndProc;
+    wc.lpfnWndProc = WindowProc;
     wc.hInstance = m_hInstance;
     wc.hIcon = ::LoadIconW(m_hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME));
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
@@ -26,24 +26,6 @@ bool CMainFrame::Create() {
     m_hWnd = ::CreateWindowExW(0, kFrameClass, L"TORVEX", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                CW_USEDEFAULT, 480, 320, nullptr, nullptr, m_hInstance, this);
     return m_hWnd != nullptr;
-}
-
-LRESULT CALLBACK CMainFrame::WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    CMainFrame* pThis = nullptr;
-    if (uMsg == WM_NCCREATE) {
-        pThis = static_cast<CMainFrame*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pThis));
-        pThis->m_hWnd = hWnd;
-    } else {
-        pThis = reinterpret_cast<CMainFrame*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-    }
-    if (!pThis)
-        return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
-    try {
-        return pThis->OnMessage(uMsg, wParam, lParam);
-    } catch (...) {
-        return 0;
-    }
 }
 
 LRESULT CMainFrame::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {

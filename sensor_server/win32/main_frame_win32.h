@@ -3,6 +3,8 @@
 // forwards it to the view, and carries the developer's menu.
 #include "torvex_view_win32.h"
 
+#include "window_base.h"
+
 #include <windows.h>
 
 namespace torvex {
@@ -10,15 +12,13 @@ namespace torvex {
 constexpr wchar_t kFrameClass[] = L"TORVEX_WND";
 constexpr wchar_t kCommandMessage[] = L"TORVEX_COMMAND";
 
-class CMainFrame {
+class CMainFrame : public ostrel::CWindowBase {
 public:
     CMainFrame(HINSTANCE hInstance, CDeviceSet& devices);
     bool Create();
-    HWND GetSafeHwnd() const { return m_hWnd; }
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
-    LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
     int OnCreate();
     void OnSize();
     void OnMenuCommand(WORD wId);
@@ -27,7 +27,6 @@ private:
     void SendAndShow(unsigned nCommand);
 
     HINSTANCE m_hInstance;
-    HWND m_hWnd = nullptr;
     HWND m_hToolBar = nullptr;
     HWND m_hStatusBar = nullptr;
     CTORVEXView m_view;

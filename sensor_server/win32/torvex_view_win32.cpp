@@ -13,7 +13,7 @@ CTORVEXView::CTORVEXView(CDeviceSet& devices) : m_dispatcher(devices.Ports()) {}
 bool CTORVEXView::Create(HWND hParent, HINSTANCE hInstance) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WndProc;
+    wc.lpfnWndProc = WindowProc;
     wc.hInstance = hInstance;
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
@@ -22,25 +22,6 @@ bool CTORVEXView::Create(HWND hParent, HINSTANCE hInstance) {
     m_hWnd = ::CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                hParent, nullptr, hInstance, this);
     return m_hWnd != nullptr;
-}
-
-LRESULT CALLBACK CTORVEXView::WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    CTORVEXView* pThis = nullptr;
-    if (uMsg == WM_NCCREATE) {
-        pThis = static_cast<CTORVEXView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pThis));
-        pThis->m_hWnd = hWnd;
-    } else {
-        pThis = reinterpret_cast<CTORVEXView*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-    }
-    if (!pThis)
-        return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
-    // No exception may cross the window procedure.
-    try {
-        return pThis->OnMessage(uMsg, wParam, lParam);
-    } catch (...) {
-        return 0;
-    }
 }
 
 LRESULT CTORVEXView::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {

@@ -4,22 +4,21 @@
 #include "command_dispatcher.h"
 #include "device_set_win32.h"
 
+#include "window_base.h"
+
 #include <windows.h>
 
 namespace torvex {
 
-class CTORVEXView {
+class CTORVEXView : public ostrel::CWindowBase {
 public:
     explicit CTORVEXView(CDeviceSet& devices);
     bool Create(HWND hParent, HINSTANCE hInstance);
-    HWND GetSafeHwnd() const { return m_hWnd; }
     CCommandDispatcher& Dispatcher() { return m_dispatcher; }
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
-    LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
 
-    HWND m_hWnd = nullptr;
     CCommandDispatcher m_dispatcher;
 };
 
