@@ -3,6 +3,7 @@
 
 #include "utf16.h"
 #include "version_text.h"
+#include "wine_test_support.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -13,27 +14,8 @@ using namespace ostrel;
 
 namespace {
 
-std::wstring TempFolder() {
-    wchar_t buf[MAX_PATH];
-    GetTempPathW(MAX_PATH, buf);
-    std::wstring dir = std::wstring(buf) + L"report_file_win32_test";
-    CreateDirectoryW(dir.c_str(), nullptr);
-    return dir;
-}
-
-std::string ReadAll(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string data;
-    char buf[4096];
-    DWORD n = 0;
-    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0)
-        data.append(buf, n);
-    CloseHandle(h);
-    return data;
-}
+using test::FreshFolder;
+using test::ReadBytes;
 
 std::string Utf16(const std::wstring& text) {
     std::string out;
@@ -44,14 +26,14 @@ std::string Utf16(const std::wstring& text) {
 } // namespace
 
 TEST(ReportFileWin32, BytesOfBothFiles) {
-    const std::wstring dir = TempFolder();
+    const std::wstring dir = FreshFolder(L"report_file_win32_test");
     for (const wchar_t* name : {L"\\Report.log", L"\\Report.txt"}) {
         const std::wstring path = dir + name;
         ASSERT_TRUE(WriteReportHeader(path));
         // U+1F600 travels as its surrogate pair D83D DE00.
         ASSERT_TRUE(AppendReportLine(path, L"Remark=\xD83D\xDE00"));
         ASSERT_TRUE(AppendReportLine(path, L"Remark="));
-        const std::string bytes = ReadAll(path);
+        const std::string bytes = ReadBytes(path);
         ASSERT_GE(bytes.size(), 2u);
         EXPECT_EQ(bytes.substr(0, 2), std::string("\x3B\x00", 2)) << "no byte-order mark";
         EXPECT_EQ(bytes.substr(bytes.size() - 40),
@@ -67,13 +49,13 @@ TEST(ReportFileWin32, BytesOfBothFiles) {
                   std::string::npos);
         // Truncated afresh by the next header.
         ASSERT_TRUE(WriteReportHeader(path));
-        EXPECT_EQ(ReadAll(path).find(Utf16(L"Remark=")), std::string::npos);
+        EXPECT_EQ(ReadBytes(path).find(Utf16(L"Remark=")), std::string::npos);
         DeleteFileW(path.c_str());
     }
 }
 
 TEST(ReportFileWin32, MissingFolderOrLockedFileWritesNothing) {
-    const std::wstring dir = TempFolder();
+    const std::wstring dir = FreshFolder(L"report_file_win32_test");
     const std::wstring missing = dir + L"\\absent\\Report.txt";
     EXPECT_FALSE(WriteReportHeader(missing));
     EXPECT_FALSE(AppendReportLine(missing, L"x"));
@@ -81,12 +63,12 @@ TEST(ReportFileWin32, MissingFolderOrLockedFileWritesNothing) {
 
     const std::wstring path = dir + L"\\Locked.txt";
     ASSERT_TRUE(WriteReportHeader(path));
-    const size_t before = ReadAll(path).size();
+    const size_t before = ReadBytes(path).size();
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(AppendReportLine(path, L"lost"));
     CloseHandle(h);
     EXPECT_TRUE(AppendReportLine(path, L"kept"));
-    EXPECT_EQ(ReadAll(path).size(), before + Utf16(L"kept\r\n").size());
+    EXPECT_EQ(ReadBytes(path).size(), before + Utf16(L"kept\r\n").size());
     DeleteFileW(path.c_str());
 }
