@@ -14,7 +14,8 @@ if(OSTREL_WINDOWS)
     target_compile_definitions(ostrel_flags INTERFACE
         UNICODE _UNICODE NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
     # Static runtime: the deliverables run on a bare workstation.
-    target_link_options(ostrel_flags INTERFACE -static -static-libgcc -static-libstdc++)
+    target_link_options(ostrel_flags INTERFACE -static -static-libgcc -static-libstdc++
+        $<$<CONFIG:Release>:-s>)
 elseif(OSTREL_SANITIZE)
     target_compile_options(ostrel_flags INTERFACE
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
