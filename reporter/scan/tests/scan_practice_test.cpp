@@ -216,6 +216,18 @@ SScanRun RunCollection(bool medical, bool systemTools) {
     return run;
 }
 
+// The names only one side has, for a readable failure.
+std::wstring Difference(const std::set<std::wstring>& got, const std::set<std::wstring>& want) {
+    std::wstring text;
+    for (const auto& name : got)
+        if (!want.count(name))
+            text += L" +" + name;
+    for (const auto& name : want)
+        if (!got.count(name))
+            text += L" -" + name;
+    return text;
+}
+
 std::set<std::wstring> StandardCollection() {
     std::set<std::wstring> files = {L"Report.txt",     L"Report.log",     L"Varnik Imaging.ini",
                                     L"BTESSEL_II.Log", L"Dir-Images.out", L"Install.log",
@@ -245,7 +257,7 @@ TEST(PracticeCollection, StandardPracticeEveryFileAndEveryCommandLine) {
 
     auto expected = StandardCollection();
     expected.insert(L"DxDiag.txt");
-    EXPECT_EQ(run.m_files, expected);
+    EXPECT_EQ(run.m_files, expected) << Difference(run.m_files, expected);
     EXPECT_EQ(ReadBytes(w + L"\\QMA1.ini"), "seed") << "first copy wins";
     EXPECT_EQ(ReadBytes(w + L"\\QMB2.ini"), ReadBytes(local + L"\\QMB2\\QMB2.ini"));
     EXPECT_EQ(run.m_files.count(L"QMA1_20141105.log"), 0u)
@@ -347,7 +359,8 @@ TEST(PracticeCollection, FilesFollowTheirConditions) {
         auto expected = StandardCollection();
         for (const auto& name : c.m_absent)
             expected.erase(name);
-        EXPECT_EQ(run.m_files, expected) << static_cast<int>(c.m_eVariant);
+        EXPECT_EQ(run.m_files, expected)
+            << static_cast<int>(c.m_eVariant) << Difference(run.m_files, expected);
         // A lookup that found nothing still runs its copy, with empty quotes.
         const std::wstring emptyCopy = L"copy \"\" \"" + run.m_strWork + L"\"";
         const bool noIni =
