@@ -3,6 +3,9 @@
 # the Windows tests under Wine. Ends with ctest's summaries and a total line.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+# The same results whatever the caller's language: peers print names in UTF-8
+# and Wine stores non-ASCII file names.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 tools/install-deps.sh test || exit 1
 jobs=$(nproc)
 
