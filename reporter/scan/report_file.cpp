@@ -2,6 +2,8 @@
 
 #include "utf16.h"
 
+#include <ctime>
+
 namespace ostrel {
 
 std::vector<std::wstring> ReportHeaderLines(const SReportHeaderInfo& info) {
@@ -31,6 +33,16 @@ bool WriteReportHeader(IReportFileOps& ops, const std::wstring& path,
     for (const auto& line : ReportHeaderLines(info))
         AppendReportLine(ops, path, line);
     return true;
+}
+
+std::wstring TodayText() {
+    // Called on the one UI thread only, so the shared buffer of localtime is safe.
+    const std::time_t now = std::time(nullptr);
+    const std::tm* pLocal = std::localtime(&now);
+    char date[32] = {};
+    if (pLocal)
+        std::strftime(date, sizeof date, "%Y-%m-%d", pLocal);
+    return Utf8ToWide(date);
 }
 
 namespace {

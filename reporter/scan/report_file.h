@@ -27,6 +27,9 @@ struct SReportHeaderInfo {
     std::wstring m_strVersion;      // version text, no name, four parts
 };
 
+// The local date as "%Y-%m-%d".
+std::wstring TodayText();
+
 std::vector<std::wstring> ReportHeaderLines(const SReportHeaderInfo& info);
 
 bool AppendReportLine(IReportFileOps& ops, const std::wstring& path, const std::wstring& line);

@@ -5,8 +5,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <ctime>
-
 namespace ostrel {
 namespace {
 
@@ -45,12 +43,7 @@ IReportFileOps& SystemReportFileOps() {
 
 SReportHeaderInfo CurrentReportHeaderInfo() {
     SReportHeaderInfo info;
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char date[32] = {};
-    std::strftime(date, sizeof date, "%Y-%m-%d", &local);
-    info.m_strDate = Utf8ToWide(date);
+    info.m_strDate = TodayText();
     return info;
 }
 

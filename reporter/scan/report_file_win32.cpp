@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include <ctime>
-#include <cwchar>
 #include <vector>
 
 namespace ostrel {
@@ -52,12 +50,7 @@ IReportFileOps& SystemReportFileOps() {
 
 SReportHeaderInfo CurrentReportHeaderInfo() {
     SReportHeaderInfo info;
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_s(&local, &now);
-    wchar_t date[32] = {};
-    std::wcsftime(date, 32, L"%Y-%m-%d", &local);
-    info.m_strDate = date;
+    info.m_strDate = TodayText();
     info.m_strReporterPath = MainModulePath();
     GetFileVersionText(info.m_strReporterPath, false, true, info.m_strVersion);
     return info;

@@ -16,6 +16,14 @@ SReply LinkBox(CServer& server) {
     return found;
 }
 
+// The box, or the wireless sensor on its port.
+void Link(CServer& server, bool bWireless) {
+    if (bWireless)
+        server.Send(kCmdInitLink, kCom);
+    else
+        LinkBox(server);
+}
+
 } // namespace
 
 TEST(SensorCommands, ReadSensorOnBoxAndWireless) {
@@ -33,10 +41,7 @@ TEST(SensorCommands, ReadSensorOnBoxAndWireless) {
     };
     for (const auto& c : cases) {
         CServer server(c.sim);
-        if (c.wireless)
-            server.Send(kCmdInitLink, kCom);
-        else
-            LinkBox(server);
+        Link(server, c.wireless);
         const SReply r = server.Send(kCmdReadSensor);
         EXPECT_EQ(r.m_nError, 0) << c.sim;
         EXPECT_EQ(r.m_strResult, c.expected) << c.sim;
@@ -72,10 +77,7 @@ TEST(SensorCommands, ReadBox) {
     };
     for (const auto& c : cases) {
         CServer server(c.sim);
-        if (c.wireless)
-            server.Send(kCmdInitLink, kCom);
-        else
-            LinkBox(server);
+        Link(server, c.wireless);
         const SReply r = server.Send(kCmdReadBox);
         EXPECT_EQ(r.m_nError, 0) << c.sim;
         EXPECT_EQ(r.m_strResult, c.expected) << c.sim;

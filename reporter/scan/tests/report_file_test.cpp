@@ -62,6 +62,12 @@ TEST(ReportFile, HeaderIsSevenLinesInUtf16LeWithoutBom) {
     EXPECT_EQ(files.m_files[L"r.txt"], Utf16(expected));
     EXPECT_EQ(files.m_files[L"r.txt"].substr(0, 2), std::string("\x3B\x00", 2));
     EXPECT_EQ(files.m_nAppends, 7); // one open per line
+
+    const std::wstring today = TodayText();
+    ASSERT_EQ(today.size(), 10u);
+    for (size_t i = 0; i < today.size(); ++i)
+        EXPECT_TRUE(i == 4 || i == 7 ? today[i] == L'-' : (today[i] >= L'0' && today[i] <= L'9'))
+            << i;
 }
 
 TEST(ReportFile, FailuresDropLinesQuietly) {
