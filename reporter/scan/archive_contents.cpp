@@ -241,7 +241,7 @@ CThumbnailPage::CThumbnailPage(IScanSteps& steps, ICollectionFiles& files, IRepo
     : m_steps(steps), m_files(files), m_out(out), m_strWorkDir(std::move(workDir)) {}
 
 void CThumbnailPage::Begin() {
-    m_steps.ExecuteStep(L"mkdir \"" + Folder() + L"\"", false, L"", L"", L"", kIconFile, false);
+    m_steps.ExecuteStep(SStepRow().Command(L"mkdir \"" + Folder() + L"\"").Icon(kIconFile));
     m_strText = kPageHead;
     m_nCells = 0;
 }
@@ -365,14 +365,19 @@ CArchiveSteps::CArchiveSteps(IScanSteps& steps, ICollectionFiles& files, IArchiv
     : m_steps(steps), m_files(files), m_factory(factory), m_strWorkDir(std::move(workDir)) {}
 
 bool CArchiveSteps::Start(const std::wstring& action, const std::wstring& comment, bool ok) {
-    m_steps.ExecuteStep(L"", true, action, L"Processing", comment, kIconArchive, false);
+    m_steps.ExecuteStep(SStepRow()
+                            .Action(action)
+                            .Status(L"Processing")
+                            .Comment(comment)
+                            .Icon(kIconArchive)
+                            .Advance());
     if (!ok)
         Finish(false);
     return ok;
 }
 
 void CArchiveSteps::Finish(bool ok) {
-    m_steps.ExecuteStep(L"", true, L"", ok ? L"OK" : L"Failed !", L"", kIconArchive, false);
+    m_steps.ExecuteStep(SStepRow().Status(ok ? L"OK" : L"Failed !").Icon(kIconArchive).Advance());
 }
 
 std::unique_ptr<IArchive> CArchiveSteps::CompressFiles(const std::wstring& zipPath) {

@@ -3,6 +3,8 @@
 // software's programs, copies of its settings and logs, and the output of a
 // few system tools. Each Collect/Copy/Run operation is one step of the scan
 // with its progress rows; the rules run on the host through the ports below.
+#include "scan_steps.h"
+
 #include <deque>
 #include <string>
 #include <vector>
@@ -45,25 +47,6 @@ public:
     virtual bool LocalAppData(std::wstring& folder) = 0;
     virtual bool ProgramFilesCommon(std::wstring& folder) = 0;
     virtual bool SystemFolder(std::wstring& folder) = 0;
-};
-
-// The scan's side: one progress row (and its command), and Report.txt.
-class IScanSteps {
-public:
-    virtual ~IScanSteps() = default;
-    virtual int ExecuteStep(const std::wstring& command, bool advance, const std::wstring& action,
-                            const std::wstring& status, const std::wstring& comment, int icon,
-                            bool useProcess) = 0;
-    virtual void ReportLine(const std::wstring& line) = 0;
-};
-
-// Icons of the progress rows.
-enum EStepIcon {
-    kIconInfo = 0,
-    kIconFile = 1,
-    kIconProgram = 2,
-    kIconArchive = 3,
-    kIconFailed = 4
 };
 
 // A probe file of a fresh name created in the folder, reopened for reading

@@ -5,19 +5,18 @@ namespace ostrel {
 CProgressRows::CProgressRows(IProgressView& view, CommandRunFn runCommand, ReportLineFn reportLine)
     : m_view(view), m_runCommand(std::move(runCommand)), m_reportLine(std::move(reportLine)) {}
 
-int CProgressRows::ExecuteStep(const std::wstring& command, bool advance,
-                               const std::wstring& action, const std::wstring& status,
-                               const std::wstring& comment, int icon, bool useProcess) {
-    if (!action.empty())
-        m_nCurrentRow = m_view.AppendRow(action, icon);
-    if (!status.empty())
-        m_view.SetCell(m_nCurrentRow, kColumnStatus, status);
-    if (!comment.empty())
-        m_view.SetCell(m_nCurrentRow, kColumnComment, comment);
+int CProgressRows::ExecuteStep(const SStepRow& row) {
+    if (!row.m_strAction.empty())
+        m_nCurrentRow = m_view.AppendRow(row.m_strAction, row.m_nIcon);
+    if (!row.m_strStatus.empty())
+        m_view.SetCell(m_nCurrentRow, kColumnStatus, row.m_strStatus);
+    if (!row.m_strComment.empty())
+        m_view.SetCell(m_nCurrentRow, kColumnComment, row.m_strComment);
     m_view.RedrawAndRevealLast();
     m_view.PumpOneMessage();
-    const int result = command.empty() ? 0 : m_runCommand(command, useProcess);
-    if (advance)
+    const int result =
+        row.m_strCommand.empty() ? 0 : m_runCommand(row.m_strCommand, row.m_bUseProcess);
+    if (row.m_bAdvance)
         m_view.AdvanceProgress();
     return result;
 }

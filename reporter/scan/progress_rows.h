@@ -2,7 +2,7 @@
 // The scan's progress list: every visible step is one row, written through
 // ExecuteStep, which may also run an outside command. The rules live here;
 // the list view, progress bar and message pump are behind IProgressView.
-#include "collection.h"
+#include "scan_steps.h"
 
 #include <functional>
 #include <string>
@@ -43,9 +43,7 @@ public:
     // the texts go to the current row. Empty texts leave cells unchanged.
     // The row shows its texts before its command runs; the command's result
     // is returned and never changes the row.
-    int ExecuteStep(const std::wstring& command, bool advance, const std::wstring& action,
-                    const std::wstring& status, const std::wstring& comment, int icon,
-                    bool useProcess) override;
+    int ExecuteStep(const SStepRow& row) override;
     void ReportLine(const std::wstring& line) override;
 
     int CurrentRow() const { return m_nCurrentRow; }

@@ -79,13 +79,13 @@ CScanProcedure::CScanProcedure(const SScanPorts& ports, SScanPaths paths, SIncid
     : m_ports(ports), m_paths(std::move(paths)), m_fields(std::move(fields)) {}
 
 void CScanProcedure::CleanWorkFolder() {
-    Step(L"", false, L"Cleaning old files", L"Processing", L"", kIconInfo);
+    Step(SStepRow().Action(L"Cleaning old files").Status(L"Processing"));
     if (!IsDeletableWorkFolder(m_paths.m_strTmpDir, m_paths.m_strLocalAppData)) {
-        Step(L"", true, L"", L"Failed", L"", kIconInfo);
+        Step(SStepRow().Status(L"Failed").Advance());
         return;
     }
     m_ports.m_shell.DeleteTree(m_paths.m_strTmpDir);
-    Step(L"", true, L"", L"OK", L"", kIconInfo);
+    Step(SStepRow().Status(L"OK").Advance());
 }
 
 void CScanProcedure::PrepareWorkFolder() {
@@ -95,20 +95,23 @@ void CScanProcedure::PrepareWorkFolder() {
     if (!tmp.empty() && m_ports.m_shell.CreateFolderTree(tmp))
         return;
     // Everything the report would hold is lost: say so.
-    Step(L"", false, L"Creating working folder", L"Failed", tmp.empty() ? L"(none)" : tmp,
-         kIconFailed);
+    Step(SStepRow()
+             .Action(L"Creating working folder")
+             .Status(L"Failed")
+             .Comment(tmp.empty() ? L"(none)" : tmp)
+             .Icon(kIconFailed));
 }
 
 std::wstring CScanProcedure::FindInstallation() {
     Line(L"");
     Line(L"[FILES]");
-    Step(L"", false, L"Application Path", L"Scanning...", L"", kIconInfo);
+    Step(SStepRow().Action(L"Application Path").Status(L"Scanning..."));
     std::wstring app;
     if (FindImagingAppDir(m_ports.m_imaging, app)) {
-        Step(L"", true, L"", L"OK", L"Found: " + app, kIconInfo);
+        Step(SStepRow().Status(L"OK").Comment(L"Found: " + app).Advance());
         Line(L"AppPath=" + app);
     } else {
-        Step(L"", true, L"", L"Failed", L"", kIconInfo);
+        Step(SStepRow().Status(L"Failed").Advance());
         Line(L"AppPath=(failed)");
     }
     return app;
@@ -124,7 +127,7 @@ void CScanProcedure::WriteForm() {
                                m_fields.m_strClientName);
     for (const auto& line : FormReportLines(m_fields))
         Line(line);
-    Step(L"", true, L"Inserting Form fields", L"OK", L"", kIconInfo);
+    Step(SStepRow().Action(L"Inserting Form fields").Status(L"OK").Advance());
 }
 
 void CScanProcedure::WriteIniSection() {
@@ -133,9 +136,14 @@ void CScanProcedure::WriteIniSection() {
         Line(line);
     std::wstring ini;
     if (FindImagingIni(m_ports.m_imaging, ini))
-        Step(L"", true, L"Inserting INI fields.", L"OK", L"", kIconInfo);
+        Step(SStepRow().Action(L"Inserting INI fields.").Status(L"OK").Advance());
     else
-        Step(L"", true, L"Inserting INI fields.", L"Failed", L"Not found", kIconFailed);
+        Step(SStepRow()
+                 .Action(L"Inserting INI fields.")
+                 .Status(L"Failed")
+                 .Comment(L"Not found")
+                 .Icon(kIconFailed)
+                 .Advance());
 }
 
 void CScanProcedure::BuildArchive(bool medical) {
@@ -207,8 +215,11 @@ void CScanProcedure::RunAll() {
     CleanWorkFolder();
     RunScan();
     CleanWorkFolder();
-    Step(L"", true, L"Scan complete", L"OK", ElapsedTimeText(m_ports.m_clock.Now() - start),
-         kIconInfo);
+    Step(SStepRow()
+             .Action(L"Scan complete")
+             .Status(L"OK")
+             .Comment(ElapsedTimeText(m_ports.m_clock.Now() - start))
+             .Advance());
 }
 
 } // namespace ostrel

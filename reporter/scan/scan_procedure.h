@@ -84,12 +84,7 @@ public:
 
 private:
     void Line(const std::wstring& text) { m_ports.m_steps.ReportLine(text); }
-    int Step(const std::wstring& command, bool advance, const std::wstring& action,
-             const std::wstring& status, const std::wstring& comment, int icon,
-             bool useProcess = false) {
-        return m_ports.m_steps.ExecuteStep(command, advance, action, status, comment, icon,
-                                           useProcess);
-    }
+    int Step(const SStepRow& row) { return m_ports.m_steps.ExecuteStep(row); }
     void PrepareWorkFolder();
     std::wstring FindInstallation();
     void WriteForm();

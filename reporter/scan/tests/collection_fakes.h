@@ -182,14 +182,13 @@ inline void PrintTo(const SRow& row, std::ostream* os) {
 
 class CRecordingSteps : public IScanSteps {
 public:
-    int ExecuteStep(const std::wstring& command, bool advance, const std::wstring& action,
-                    const std::wstring& status, const std::wstring& comment, int icon,
-                    bool useProcess) override {
-        m_rows.push_back({command, advance, action, status, comment, icon, useProcess});
-        if (command.empty())
+    int ExecuteStep(const SStepRow& row) override {
+        m_rows.push_back({row.m_strCommand, row.m_bAdvance, row.m_strAction, row.m_strStatus,
+                          row.m_strComment, row.m_nIcon, row.m_bUseProcess});
+        if (row.m_strCommand.empty())
             return 0;
-        m_commands.push_back(command);
-        auto it = m_results.find(command);
+        m_commands.push_back(row.m_strCommand);
+        auto it = m_results.find(row.m_strCommand);
         return it == m_results.end() ? 0 : it->second;
     }
     void ReportLine(const std::wstring& line) override { m_report.push_back(line); }

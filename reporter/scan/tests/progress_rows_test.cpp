@@ -55,16 +55,27 @@ struct SRowsFixture {
 TEST(ExecuteStep, NewRowThenUpdatesOfTheCurrentRowInOrder) {
     SRowsFixture f;
     f.m_nResult = 1;
-    EXPECT_EQ(f.m_rows.ExecuteStep(L"copy a b", true, L"Copying INI file", L"OK", L"", 1, false),
+    EXPECT_EQ(f.m_rows.ExecuteStep(SStepRow()
+                                       .Command(L"copy a b")
+                                       .Action(L"Copying INI file")
+                                       .Status(L"OK")
+                                       .Icon(1)
+                                       .Advance()),
               1);
-    EXPECT_EQ(f.m_rows.ExecuteStep(L"", false, L"Exporting register", L"Processing", L"", 2, false),
+    EXPECT_EQ(f.m_rows.ExecuteStep(
+                  SStepRow().Action(L"Exporting register").Status(L"Processing").Icon(2)),
               0);
     EXPECT_EQ(f.m_rows.CurrentRow(), 1);
     // An update: no new row, the icon ignored, empty texts keep their cells.
     f.m_nResult = -7;
-    EXPECT_EQ(f.m_rows.ExecuteStep(L"regedit /E x", true, L"", L"", L"Found: 3 files", 4, true),
+    EXPECT_EQ(f.m_rows.ExecuteStep(SStepRow()
+                                       .Command(L"regedit /E x")
+                                       .Comment(L"Found: 3 files")
+                                       .Icon(4)
+                                       .Advance()
+                                       .ByProcess()),
               -7);
-    EXPECT_EQ(f.m_rows.ExecuteStep(L"", false, L"", L"", L"", 0, false), 0);
+    EXPECT_EQ(f.m_rows.ExecuteStep(SStepRow()), 0);
 
     EXPECT_EQ(f.m_view.m_events,
               (std::vector<std::string>{

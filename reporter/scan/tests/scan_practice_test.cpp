@@ -140,11 +140,10 @@ class CScanSink : public IScanSteps {
 public:
     CScanSink(std::wstring log, std::wstring report)
         : m_strLog(std::move(log)), m_strReport(std::move(report)) {}
-    int ExecuteStep(const std::wstring& command, bool, const std::wstring& action,
-                    const std::wstring& status, const std::wstring& comment, int,
-                    bool useProcess) override {
-        m_rows.push_back(action + L"|" + status + L"|" + comment);
-        return command.empty() ? 0 : RunCommand(m_strLog, command, useProcess);
+    int ExecuteStep(const SStepRow& row) override {
+        m_rows.push_back(row.m_strAction + L"|" + row.m_strStatus + L"|" + row.m_strComment);
+        return row.m_strCommand.empty() ? 0
+                                        : RunCommand(m_strLog, row.m_strCommand, row.m_bUseProcess);
     }
     void ReportLine(const std::wstring& line) override { AppendReportLine(m_strReport, line); }
     std::vector<std::wstring> m_rows;
