@@ -21,6 +21,9 @@ if [ "${#missing[@]}" -gt 0 ]; then
     echo "install-deps: installing ${missing[*]}"
     SUDO=
     [ "$(id -u)" -eq 0 ] || SUDO=sudo
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+    # On a fresh machine automatic upgrades may hold the package lock: wait
+    # for it (up to ten minutes) rather than fail.
+    lock=(-o DPkg::Lock::Timeout=600)
+    $SUDO apt-get "${lock[@]}" update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get "${lock[@]}" install -y -qq "${missing[@]}" >/dev/null
 fi
