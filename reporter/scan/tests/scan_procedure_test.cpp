@@ -230,6 +230,18 @@ TEST(CScanProcedure, ReportSectionsInOrderWithTheFormAsTyped) {
               std::wstring::npos);
 }
 
+TEST(FormReportLines, EmptyFieldsAndNoGeneratorType) {
+    SIncidentFields f;
+    f.m_strRemark = L"";
+    f.m_strTechName = L"  ";
+    EXPECT_EQ(FormReportLines(f), (std::vector<std::wstring>{
+                                      L"TechName=  ", L"ClientName=", L"DeviceType=", L"DeviceNum=",
+                                      L"DockType=", L"DockNum=", L"GenBrand=", L"GenModel=",
+                                      L"ManagingSoft=", L"ImagingSoft=", L"Remark="}));
+    f.m_eGenType = EGeneratorType::AC;
+    EXPECT_EQ(FormReportLines(f)[8], L"GenType=AC");
+}
+
 TEST(CScanProcedure, ArchiveNameStaysOnTheDesktop) {
     const std::pair<std::pair<std::wstring, std::wstring>, std::wstring> cases[] = {
         {{L"T1", L"C1"}, L"2015-06-01 - T1_C1.zip"},
