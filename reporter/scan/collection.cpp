@@ -3,7 +3,6 @@
 #include "imaging_settings.h"
 #include "path_text.h"
 
-#include <ctime>
 #include <cwchar>
 
 namespace ostrel {
@@ -42,7 +41,7 @@ bool TestReadWrite(ICollectionFiles& files, const std::wstring& folder) {
     const std::wstring probe = folder + L"\\TEST.TXT";
     bool ok = false;
     if (files.CreateProbe(probe))
-        ok = files.CanOpenForRead(probe);
+        ok = files.CanOpenForReadShareRead(probe);
     files.RemoveFile(probe);
     return ok;
 }
@@ -92,9 +91,10 @@ std::wstring ElapsedTimeText(long long seconds) {
     return buf;
 }
 
-CCollector::CCollector(ICollectionFiles& files, ICollectionShell& shell, IScanSteps& steps,
-                       std::wstring workDir)
-    : m_files(files), m_shell(shell), m_steps(steps), m_strWorkDir(std::move(workDir)) {}
+CCollector::CCollector(ICollectionFiles& files, IShellFolders& shell, IScanSteps& steps,
+                       std::wstring workDir, IWallClock& clock)
+    : m_files(files), m_shell(shell), m_steps(steps), m_clock(clock),
+      m_strWorkDir(std::move(workDir)) {}
 
 void CCollector::CopyIntoWork(const std::wstring& source, const std::wstring& name) {
     // The first copy of a name wins; a failed copy leaves no trace.
@@ -214,7 +214,7 @@ bool CCollector::CollectImagesFolder(const std::wstring& imagesDir, bool medical
     for (int year = kFirstLogYear; year <= kLastLogYear; ++year) {
         const std::wstring y = std::to_wstring(year);
         for (const std::wstring& name : {L"OPT" + y + L".log", L"SECU" + y + L".LOG"}) {
-            if (m_files.CanOpenForRead(imagesDir + name))
+            if (m_files.CanOpenForReadShareRead(imagesDir + name))
                 CopyIntoWork(imagesDir + name, name);
         }
     }
@@ -272,7 +272,7 @@ void CCollector::ExportRegistry() {
 }
 
 int CCollector::RunSystemInformation() {
-    const std::time_t start = std::time(nullptr);
+    const long long start = m_clock.NowSeconds();
     int result = -1;
     bool attempted = false;
     std::wstring folder;
@@ -320,14 +320,14 @@ int CCollector::RunSystemInformation() {
     m_steps.ExecuteStep(SStepRow()
                             .Action(L"msinfo32.exe")
                             .Status(L"Time")
-                            .Comment(ElapsedTimeText(std::time(nullptr) - start))
+                            .Comment(ElapsedTimeText(m_clock.NowSeconds() - start))
                             .Icon(kIconInfo)
                             .Advance());
     return result;
 }
 
 int CCollector::RunDirectXDiagnostics() {
-    const std::time_t start = std::time(nullptr);
+    const long long start = m_clock.NowSeconds();
     const int result = m_steps.ExecuteStep(SStepRow()
                                                .Command(DxDiagCommand(m_strWorkDir))
                                                .ByProcess()
@@ -339,7 +339,7 @@ int CCollector::RunDirectXDiagnostics() {
     m_steps.ExecuteStep(SStepRow()
                             .Action(L"dxdiag.exe")
                             .Status(L"Time")
-                            .Comment(ElapsedTimeText(std::time(nullptr) - start))
+                            .Comment(ElapsedTimeText(m_clock.NowSeconds() - start))
                             .Icon(kIconInfo)
                             .Advance());
     return result;

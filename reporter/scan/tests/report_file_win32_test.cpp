@@ -43,7 +43,7 @@ TEST(ReportFileWin32, BytesOfBothFiles) {
         wchar_t module[MAX_PATH];
         GetModuleFileNameW(nullptr, module, MAX_PATH);
         std::wstring version;
-        GetFileVersionText(module, false, true, version);
+        GetFileVersionText(module, SVersionTextOptions().FourParts(), version);
         EXPECT_NE(bytes.find(Utf16(L"\r\n[VERSION]\r\nReporter=" + std::wstring(module) +
                                    L"\r\nVersion=" + version + L"\r\n[ACTIONS]\r\n")),
                   std::string::npos);
