@@ -40,6 +40,7 @@ TEST(ReportFileWin32, BytesOfBothFiles) {
                   std::string("R\0e\0m\0a\0r\0k\0=\0\x3D\xD8\x00\xDE\r\0\n\0", 22) +
                       Utf16(L"Remark=\r\n"));
 
+        // The system's own answer, as an oracle for the header's module path.
         wchar_t module[MAX_PATH];
         GetModuleFileNameW(nullptr, module, MAX_PATH);
         std::wstring version;
