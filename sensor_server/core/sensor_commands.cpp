@@ -271,7 +271,7 @@ SAnswer CSensorCommands::SetBlemishMode(int nFirst, int nSecond) {
 }
 
 SAnswer CSensorCommands::ReadBlemish() {
-    m_mailbox.WriteInt(kSectionBlemish, std::string(), 0);
+    m_mailbox.RemoveSection(kSectionBlemish);
     for (int i = 0; i < kBlemishEntriesMax; ++i) {
         CFrame frame = Frame(kWordBlemishRead, static_cast<uint8_t>(i));
         const int nCode = TimedExchange(frame);
