@@ -2,6 +2,7 @@
 
 #include "byte_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace torvex::sim {

@@ -4,6 +4,7 @@
 #include "protocol.h"
 #include "status_codes.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace torvex {
