@@ -13,8 +13,8 @@ struct SCommandOutcome {
     // its exit code failed, so its result is unknown.
     enum EState { Finished, NotStarted, TimedOut, WaitFailed };
     EState m_eState = NotStarted;
-    int m_nExitCode = 0;         // meaningful when Finished
-    unsigned m_nSystemError = 0; // the platform's error code when WaitFailed
+    int m_nExitCode = 0;    // meaningful when Finished
+    int m_nSystemError = 0; // the platform's error code when WaitFailed
 };
 
 // Starting and waiting. Contract: a TimedOut outcome means the process (and
@@ -51,7 +51,7 @@ unsigned CommandTimeLimit();
 
 int CommandResult(const SCommandOutcome& outcome, bool useProcess);
 std::wstring CommandLogLine(int result, const std::wstring& commandLine);
-// "%d = %s", followed for a failed wait by " (wait failed, error %u)".
+// "%d = %s", followed for a failed wait by " (wait failed, error %d)".
 std::wstring CommandLogLine(const SCommandOutcome& outcome, int result,
                             const std::wstring& commandLine);
 

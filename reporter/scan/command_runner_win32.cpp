@@ -1,5 +1,6 @@
 #include "command_runner.h"
 
+#include "last_error.h"
 #include "unique_handle.h"
 
 #include <windows.h>
@@ -51,14 +52,14 @@ SCommandOutcome WaitWithLimit(const PROCESS_INFORMATION& pi, unsigned limitMs) {
     }
     if (dwWait != WAIT_OBJECT_0) {
         outcome.m_eState = SCommandOutcome::WaitFailed;
-        outcome.m_nSystemError = ::GetLastError();
+        outcome.m_nSystemError = LastErrorCode();
         end(static_cast<UINT>(kResultWaitFailed));
         return outcome;
     }
     DWORD dwExit = 0;
     if (!::GetExitCodeProcess(process.get(), &dwExit)) {
         outcome.m_eState = SCommandOutcome::WaitFailed;
-        outcome.m_nSystemError = ::GetLastError();
+        outcome.m_nSystemError = LastErrorCode();
         return outcome;
     }
     outcome.m_eState = SCommandOutcome::Finished;
