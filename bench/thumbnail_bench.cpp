@@ -69,7 +69,7 @@ public:
     bool PathExists(const std::wstring& path) override {
         return ::access(Host(path).c_str(), F_OK) == 0;
     }
-    bool CanOpenForRead(const std::wstring& path) override {
+    bool CanOpenForReadShareRead(const std::wstring& path) override {
         struct stat st {};
         return ::stat(Host(path).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
                ::access(Host(path).c_str(), R_OK) == 0;

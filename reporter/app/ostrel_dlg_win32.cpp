@@ -31,30 +31,29 @@ std::wstring AppTitle() {
 
 } // namespace
 
-COstrelDlg::COstrelDlg() : CDialogBase(IDD_OSTREL_DIALOG) {}
+COstrelDlg::COstrelDlg(const SOstrelDlgArgs& args) : CDialogBase(IDD_OSTREL_DIALOG), m_args(args) {}
 
-COstrelDlg::~COstrelDlg() {
-    if (m_hMandatoryBrush)
-        ::DeleteObject(m_hMandatoryBrush);
-    if (m_hBackground)
-        ::DeleteObject(m_hBackground);
+SOstrelDlgResult COstrelDlg::Run(HINSTANCE hInstance, HWND hParent) {
+    SOstrelDlgResult result;
+    result.m_nEndCode = DoModal(hInstance, hParent);
+    return result;
 }
 
 BOOL COstrelDlg::OnInitDialog() {
     std::wstring title;
-    GetFileVersionText(GetRunningModulePath(), true, true, title);
+    GetFileVersionText(GetRunningModulePath(), SVersionTextOptions().WithName().FourParts(), title);
     ::SetWindowTextW(m_hWnd, title.c_str());
     HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
-    HICON hBig = static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME),
-                                                 IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
-    HICON hSmall = static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME),
-                                                   IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(hBig));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hSmall));
+    m_bigIcon.reset(static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                                    IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR)));
+    m_smallIcon.reset(static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                                      IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon.get()));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.get()));
 
-    m_hMandatoryBrush = ::CreateSolidBrush(kMandatoryColour);
-    m_hBackground = static_cast<HBITMAP>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDB_BACKGROUND),
-                                                      IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    m_mandatoryBrush.reset(::CreateSolidBrush(kMandatoryColour));
+    m_background.reset(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0,
+                                    LR_CREATEDIBSECTION));
     m_tags = ReadProductTag(SystemImagingPorts());
     UpdateScanEnabled();
     ::SetFocus(::GetDlgItem(m_hWnd, IDC_TECH_NAME));
@@ -123,11 +122,11 @@ bool COstrelDlg::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRe
         RECT client{};
         ::GetClientRect(m_hWnd, &client);
         ::FillRect(hdc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
-        if (m_hBackground) {
+        if (m_background) {
             HDC hMem = ::CreateCompatibleDC(hdc);
-            HGDIOBJ hOld = ::SelectObject(hMem, m_hBackground);
+            HGDIOBJ hOld = ::SelectObject(hMem, m_background.get());
             BITMAP bm{};
-            ::GetObjectW(m_hBackground, sizeof bm, &bm);
+            ::GetObjectW(m_background.get(), sizeof bm, &bm);
             ::BitBlt(hdc, kBackgroundOrigin, kBackgroundOrigin, bm.bmWidth, bm.bmHeight, hMem, 0, 0,
                      SRCCOPY);
             ::SelectObject(hMem, hOld);
@@ -147,7 +146,7 @@ bool COstrelDlg::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRe
         if (!IsMandatoryField(::GetDlgCtrlID(reinterpret_cast<HWND>(lParam))))
             return false;
         ::SetBkColor(reinterpret_cast<HDC>(wParam), kMandatoryColour);
-        lResult = reinterpret_cast<LRESULT>(m_hMandatoryBrush);
+        lResult = reinterpret_cast<LRESULT>(m_mandatoryBrush.get());
         return true;
     }
     default:

@@ -81,7 +81,7 @@ public:
         for (int year = kFirstIndexYear; year <= lastYear; ++year) {
             const std::wstring name = IndexFileName(year);
             const std::wstring path = imagesDir + name;
-            if (!ports.m_files.CanOpenForRead(path))
+            if (!ports.m_files.CanOpenForReadShareRead(path))
                 continue;
             ports.m_files.CopyNoOverwrite(path, workDir + L"\\" + name);
             std::vector<std::wstring> raw;
@@ -316,7 +316,7 @@ void BuildThumbnailsFromIndex(const SThumbnailPorts& ports, const std::wstring& 
     for (int year = kFirstIndexYear; year <= lastYear; ++year) {
         const std::wstring name = IndexFileName(year);
         const std::wstring path = imagesDir + name;
-        if (!ports.m_files.CanOpenForRead(path))
+        if (!ports.m_files.CanOpenForReadShareRead(path))
             continue;
         ports.m_files.CopyNoOverwrite(path, workDir + L"\\" + name);
         std::vector<std::wstring> lines;

@@ -51,7 +51,7 @@ bool TestReadWrite(ICollectionFiles& files, const std::wstring& folder) {
         case EProbeCreate::Failed:
             return false;
         case EProbeCreate::Created: {
-            const bool ok = files.CanOpenForRead(probe);
+            const bool ok = files.CanOpenForReadShareRead(probe);
             files.RemoveFile(probe);
             return ok;
         }
@@ -111,10 +111,10 @@ std::wstring ElapsedTimeText(long long seconds) {
     return buf;
 }
 
-CCollector::CCollector(ICollectionFiles& files, ICollectionShell& shell, IScanSteps& steps,
-                       std::wstring workDir)
-    : m_files(files), m_shell(shell), m_steps(steps), m_strWorkDir(std::move(workDir)),
-      m_nLastYear(CurrentLocalYear()) {}
+CCollector::CCollector(ICollectionFiles& files, IShellFolders& shell, IScanSteps& steps,
+                       std::wstring workDir, IWallClock& clock)
+    : m_files(files), m_shell(shell), m_steps(steps), m_clock(clock),
+      m_strWorkDir(std::move(workDir)), m_nLastYear(CurrentLocalYear()) {}
 
 void CCollector::CopyIntoWork(const std::wstring& source, const std::wstring& name) {
     // The first copy of a name wins; a failed copy leaves no trace.
@@ -234,7 +234,7 @@ bool CCollector::CollectImagesFolder(const std::wstring& imagesDir, bool medical
     for (int year = kFirstLogYear; year <= m_nLastYear; ++year) {
         const std::wstring y = std::to_wstring(year);
         for (const std::wstring& name : {L"OPT" + y + L".log", L"SECU" + y + L".LOG"}) {
-            if (m_files.CanOpenForRead(imagesDir + name))
+            if (m_files.CanOpenForReadShareRead(imagesDir + name))
                 CopyIntoWork(imagesDir + name, name);
         }
     }
@@ -292,7 +292,7 @@ void CCollector::ExportRegistry() {
 }
 
 int CCollector::RunSystemInformation() {
-    const std::time_t start = std::time(nullptr);
+    const long long start = m_clock.NowSeconds();
     int result = -1;
     bool attempted = false;
     std::wstring folder;
@@ -340,14 +340,14 @@ int CCollector::RunSystemInformation() {
     m_steps.ExecuteStep(SStepRow()
                             .Action(L"msinfo32.exe")
                             .Status(L"Time")
-                            .Comment(ElapsedTimeText(std::time(nullptr) - start))
+                            .Comment(ElapsedTimeText(m_clock.NowSeconds() - start))
                             .Icon(kIconInfo)
                             .Advance());
     return result;
 }
 
 int CCollector::RunDirectXDiagnostics() {
-    const std::time_t start = std::time(nullptr);
+    const long long start = m_clock.NowSeconds();
     const int result = m_steps.ExecuteStep(SStepRow()
                                                .Command(DxDiagCommand(m_strWorkDir))
                                                .ByProcess()
@@ -359,7 +359,7 @@ int CCollector::RunDirectXDiagnostics() {
     m_steps.ExecuteStep(SStepRow()
                             .Action(L"dxdiag.exe")
                             .Status(L"Time")
-                            .Comment(ElapsedTimeText(std::time(nullptr) - start))
+                            .Comment(ElapsedTimeText(m_clock.NowSeconds() - start))
                             .Icon(kIconInfo)
                             .Advance());
     return result;

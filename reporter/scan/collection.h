@@ -4,6 +4,8 @@
 // few system tools. Each Collect/Copy/Run operation is one step of the scan
 // with its progress rows; the rules run on the host through the ports below.
 #include "scan_steps.h"
+#include "shell_folders.h"
+#include "wall_clock.h"
 
 #include <deque>
 #include <string>
@@ -30,23 +32,15 @@ public:
     // Never overwrites: false when the destination exists or the copy fails.
     virtual bool CopyNoOverwrite(const std::wstring& source, const std::wstring& destination) = 0;
     virtual bool PathExists(const std::wstring& path) = 0;
-    // Opened for generic read with read sharing, existing only; closed again.
-    virtual bool CanOpenForRead(const std::wstring& path) = 0;
+    // Opened for generic read sharing read access only, existing only; closed
+    // again. A file another program is writing does not open.
+    virtual bool CanOpenForReadShareRead(const std::wstring& path) = 0;
     // Creates the file only when nothing of that name exists (an existing
     // file is never opened or changed), for read access; closed again.
     virtual EProbeCreate CreateProbe(const std::wstring& path) = 0;
     virtual bool RemoveFile(const std::wstring& path) = 0;
     // Version text without file name, three parts; false without a version resource.
     virtual bool VersionText(const std::wstring& path, std::wstring& text) = 0;
-};
-
-// Shell folders without trailing backslash; false when the shell does not report one.
-class ICollectionShell {
-public:
-    virtual ~ICollectionShell() = default;
-    virtual bool LocalAppData(std::wstring& folder) = 0;
-    virtual bool ProgramFilesCommon(std::wstring& folder) = 0;
-    virtual bool SystemFolder(std::wstring& folder) = 0;
 };
 
 // A probe file of a fresh name created in the folder, reopened for reading
@@ -77,8 +71,9 @@ int CurrentLocalYear();
 
 class CCollector {
 public:
-    CCollector(ICollectionFiles& files, ICollectionShell& shell, IScanSteps& steps,
-               std::wstring workDir);
+    // The clock times the system-information and diagnostics runs.
+    CCollector(ICollectionFiles& files, IShellFolders& shell, IScanSteps& steps,
+               std::wstring workDir, IWallClock& clock = SystemWallClock());
 
     // Yearly logs are collected from kFirstLogYear to this year (the current
     // one unless set).
@@ -112,15 +107,15 @@ private:
     void CopyIntoWork(const std::wstring& source, const std::wstring& name);
 
     ICollectionFiles& m_files;
-    ICollectionShell& m_shell;
+    IShellFolders& m_shell;
     IScanSteps& m_steps;
+    IWallClock& m_clock;
     std::wstring m_strWorkDir;
     int m_nLastYear;
 };
 
-// The machine's own files and shell (Win32; on the host, POSIX files and no
-// shell folders).
+// The machine's own files (Win32; nothing on the host). Its shell folders
+// come from SystemShellFolders().
 ICollectionFiles& SystemCollectionFiles();
-ICollectionShell& SystemCollectionShell();
 
 } // namespace ostrel

@@ -47,7 +47,7 @@ public:
 
 class CSystemClock : public IScanClock {
 public:
-    long long Now() override { return static_cast<long long>(std::time(nullptr)); }
+    long long NowSeconds() override { return SystemWallClock().NowSeconds(); }
     std::wstring LocalDate() override { return TodayText(); }
     int LocalYear() override { return CurrentLocalYear(); }
 };
@@ -131,7 +131,7 @@ void CScanDlg::OnScanTimer() {
                            SystemReportFileOps(),
                            header,
                            SystemCollectionFiles(),
-                           SystemCollectionShell(),
+                           SystemShellFolders(),
                            SystemImagingPorts(),
                            SystemTextFiles(),
                            SystemArchiveFactory(),

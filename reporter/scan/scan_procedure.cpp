@@ -174,7 +174,8 @@ void CScanProcedure::RunScan() {
         Line(line);
 
     const std::wstring app = FindInstallation();
-    CCollector collector(m_ports.m_files, m_ports.m_collectionShell, m_ports.m_steps, tmp);
+    CCollector collector(m_ports.m_files, m_ports.m_shellFolders, m_ports.m_steps, tmp,
+                         m_ports.m_clock);
     collector.SetLastYear(m_ports.m_clock.LocalYear());
     collector.CollectLibraries(app);
     collector.CollectPrograms(app);
@@ -211,14 +212,14 @@ void CScanProcedure::RunScan() {
 }
 
 void CScanProcedure::RunAll() {
-    const long long start = m_ports.m_clock.Now();
+    const long long start = m_ports.m_clock.NowSeconds();
     CleanWorkFolder();
     RunScan();
     CleanWorkFolder();
     Step(SStepRow()
              .Action(L"Scan complete")
              .Status(L"OK")
-             .Comment(ElapsedTimeText(m_ports.m_clock.Now() - start))
+             .Comment(ElapsedTimeText(m_ports.m_clock.NowSeconds() - start))
              .Advance());
 }
 

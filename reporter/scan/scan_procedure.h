@@ -7,6 +7,8 @@
 #include "imaging_settings.h"
 #include "incident_fields.h"
 #include "report_file.h"
+#include "shell_folders.h"
+#include "wall_clock.h"
 
 #include <string>
 
@@ -25,11 +27,10 @@ public:
     virtual bool DesktopFolder(std::wstring& folder) = 0;
 };
 
-class IScanClock {
+// The wall clock (elapsed times) with the local calendar (archive name,
+// report date, the last year of the yearly files).
+class IScanClock : public IWallClock {
 public:
-    virtual ~IScanClock() = default;
-    // Calendar time in whole seconds.
-    virtual long long Now() = 0;
     // The local date "%Y-%m-%d" and the local year.
     virtual std::wstring LocalDate() = 0;
     virtual int LocalYear() = 0;
@@ -47,7 +48,7 @@ struct SScanPorts {
     IReportFileOps& m_reportFiles; // the report headers and List.html
     SReportHeaderInfo m_header;    // reporter path and version (the date is the clock's)
     ICollectionFiles& m_files;
-    ICollectionShell& m_collectionShell;
+    IShellFolders& m_shellFolders;
     const SImagingPorts& m_imaging;
     ITextFiles& m_text;
     IArchiveFactory& m_archives;

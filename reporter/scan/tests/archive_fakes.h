@@ -22,7 +22,7 @@ public:
     bool ReadLines(const std::wstring& path, std::vector<std::wstring>& lines) override {
         ++m_nReads;
         lines.clear();
-        if (!m_disk.CanOpenForRead(path))
+        if (!m_disk.CanOpenForReadShareRead(path))
             return false;
         auto it = m_text.find(path);
         if (it != m_text.end())

@@ -1,7 +1,8 @@
 #pragma once
-// A disk, shell folders and a scan dialog in memory, recording what the
+// A disk and a scan dialog in memory, recording what the
 // collection does with them.
 #include "collection.h"
+#include "shell_fakes.h"
 
 #include <algorithm>
 #include <map>
@@ -64,7 +65,7 @@ public:
         return true;
     }
     bool PathExists(const std::wstring& path) override { return Has(path); }
-    bool CanOpenForRead(const std::wstring& rawPath) override {
+    bool CanOpenForReadShareRead(const std::wstring& rawPath) override {
         const std::wstring path = Collapse(rawPath);
         auto it = m_entries.find(path);
         return it != m_entries.end() && !it->second.m_bDirectory && !m_locked.count(path);
@@ -141,24 +142,6 @@ private:
     std::vector<std::wstring> m_order; // the file system's enumeration order
 };
 
-class CFakeFolders : public ICollectionShell {
-public:
-    bool LocalAppData(std::wstring& folder) override { return Give(m_strLocal, folder); }
-    bool ProgramFilesCommon(std::wstring& folder) override { return Give(m_strCommon, folder); }
-    bool SystemFolder(std::wstring& folder) override { return Give(m_strSystem, folder); }
-    std::wstring m_strLocal = L"C:\\Users\\dr\\AppData\\Local";
-    std::wstring m_strCommon = L"C:\\Program Files\\Common Files";
-    std::wstring m_strSystem = L"C:\\Windows\\system32";
-
-private:
-    static bool Give(const std::wstring& value, std::wstring& folder) {
-        if (value.empty())
-            return false;
-        folder = value;
-        return true;
-    }
-};
-
 struct SRow {
     std::wstring m_strCommand;
     bool m_bAdvance;
@@ -180,6 +163,13 @@ inline void PrintTo(const SRow& row, std::ostream* os) {
         << " process=" << row.m_bProcess << "}";
 }
 
+// Time stands still except while a command runs.
+class CFakeClock : public IWallClock {
+public:
+    long long NowSeconds() override { return m_nNow; }
+    long long m_nNow = 1433166337; // 2015-06-01 13:45:37 UTC
+};
+
 class CRecordingSteps : public IScanSteps {
 public:
     int ExecuteStep(const SStepRow& row) override {
@@ -188,6 +178,8 @@ public:
         if (row.m_strCommand.empty())
             return 0;
         m_commands.push_back(row.m_strCommand);
+        if (m_pClock)
+            m_pClock->m_nNow += m_nCommandSeconds;
         auto it = m_results.find(row.m_strCommand);
         return it == m_results.end() ? 0 : it->second;
     }
@@ -196,6 +188,8 @@ public:
     std::vector<SRow> m_rows;
     std::vector<std::wstring> m_commands, m_report;
     std::map<std::wstring, int> m_results; // command -> result; 0 otherwise
+    CFakeClock* m_pClock = nullptr;        // advanced by each command run
+    long long m_nCommandSeconds = 0;
 };
 
 } // namespace ostrel::test

@@ -47,6 +47,8 @@ void Install(pr::EVariant variant) {
                         << std::string(line.begin(), line.end());
 }
 
+// Asked here without the reporter's shell port: where the practice installer
+// put the files is the test's own knowledge.
 std::wstring LocalAppData() {
     wchar_t buffer[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer);
@@ -176,7 +178,7 @@ SScanRun RunCollection(bool medical, bool systemTools) {
     WriteBytes(run.m_strWork + L"\\QMA1.ini", "seed");
 
     CScanSink sink(log, txt);
-    CCollector collector(SystemCollectionFiles(), SystemCollectionShell(), sink, run.m_strWork);
+    CCollector collector(SystemCollectionFiles(), SystemShellFolders(), sink, run.m_strWork);
     std::wstring app, ini, acqLog, images;
     FindImagingAppDir(app);
     collector.CollectLibraries(app);
@@ -275,8 +277,8 @@ TEST(PracticeCollection, StandardPracticeEveryFileAndEveryCommandLine) {
     for (const wchar_t* name : pr::kUserLogs)
         commands.push_back(L"0 = copy \"" + local + L"\\Logs VI\\" + name + L"\" \"" + w + L"\"");
     std::wstring common, system;
-    SystemCollectionShell().ProgramFilesCommon(common);
-    SystemCollectionShell().SystemFolder(system);
+    SystemShellFolders().ProgramFilesCommon(common);
+    SystemShellFolders().SystemFolder(system);
     const std::wstring nfo = L" /nfo \"" + w + L"\\MsInfo.nfo\"";
     for (const std::wstring& line : {
              L"0 = regedit /E \"" + w +

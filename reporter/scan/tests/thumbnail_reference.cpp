@@ -26,7 +26,7 @@ bool BuildThumbnailsFromLog(const SThumbnailPorts& ports, const std::wstring& wo
         for (int year = 2000; year <= lastYear; ++year) {
             const std::wstring name = L"ACQ" + std::to_wstring(year) + L".idx";
             const std::wstring path = imagesDir + name;
-            if (!ports.m_files.CanOpenForRead(path))
+            if (!ports.m_files.CanOpenForReadShareRead(path))
                 continue;
             ports.m_files.CopyNoOverwrite(path, workDir + L"\\" + name);
             std::vector<std::wstring> index;
