@@ -1,0 +1,190 @@
+#include "bridge_chip_model.h"
+
+#include "camera_probe_protocol.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace bridgesim {
+
+using namespace vidlink;
+
+CBridgeChip::CBridgeChip(const SBridgeSetup& setup) : m_setup(setup) {
+    if (setup.m_bCamera)
+        m_pCamera = std::make_unique<CCameraMcu>(setup.m_camera);
+}
+
+HResult CBridgeChip::SetProperty(uint32_t nId, void* pData) {
+    const HResult hr = Set(nId, static_cast<uint32_t*>(pData));
+    char line[32];
+    std::snprintf(line, sizeof line, "S%04X=%08X", nId,
+                  pData ? *static_cast<uint32_t*>(pData) : 0u);
+    m_log.push_back(line);
+    return hr;
+}
+
+HResult CBridgeChip::GetProperty(uint32_t nId, void* pData) {
+    const HResult hr = Get(nId, static_cast<uint32_t*>(pData));
+    char line[32];
+    std::snprintf(line, sizeof line, "G%04X=%08X", nId,
+                  pData ? *static_cast<uint32_t*>(pData) : 0u);
+    m_log.push_back(line);
+    return hr;
+}
+
+bool CBridgeChip::HasDevice(uint32_t nAddr) const {
+    return m_pCamera && (nAddr & 0xFF) == ostrel::camera::kAddress;
+}
+
+uint8_t CBridgeChip::PortValueReg() const {
+    return IsNewLayoutChip(m_setup.m_nChipId) ? kRegPortValueNew : kRegPortValue;
+}
+
+uint8_t CBridgeChip::ReadReg(uint8_t nReg) {
+    if (nReg == PortValueReg())
+        return m_pCamera ? m_pCamera->ReadPort() : 0;
+    if (nReg == kRegAc97Status) {
+        if (m_setup.m_bAc97AlwaysBusy)
+            return kAc97Busy;
+        if (m_nAc97BusyLeft > 0) {
+            --m_nAc97BusyLeft;
+            return kAc97Busy;
+        }
+        return 0;
+    }
+    return m_regs[nReg];
+}
+
+void CBridgeChip::WriteReg(uint8_t nReg, uint8_t nValue) {
+    m_regs[nReg] = nValue;
+    if (nReg != kRegAc97Command)
+        return;
+    const uint8_t nCodecReg = nValue & 0x7F;
+    if (nValue & kAc97Read) {
+        m_regs[kRegAc97Data] = static_cast<uint8_t>(m_ac97[nCodecReg]);
+        m_regs[kRegAc97Data + 1] = static_cast<uint8_t>(m_ac97[nCodecReg] >> 8);
+    } else {
+        m_ac97[nCodecReg] =
+            static_cast<uint16_t>(m_regs[kRegAc97Data] | m_regs[kRegAc97Data + 1] << 8);
+    }
+    m_nAc97BusyLeft = m_setup.m_nAc97BusyReads;
+}
+
+HResult CBridgeChip::Set(uint32_t nId, uint32_t* pData) {
+    if (!pData)
+        return kHrBadCount;
+    uint8_t bytes[4];
+    std::memcpy(bytes, pData, 4);
+    switch (nId) {
+    case kPropRegControl:
+        m_nRegWord = *pData;
+        return 0;
+    case kPropI2CControl:
+        m_nI2CWord = *pData;
+        return 0;
+    case kPropDetectAddress:
+        m_nDetectAddress = *pData;
+        return 0;
+    case kPropRegData: {
+        if (m_nRegWord == 0)
+            return kHrNoControlWord;
+        const uint32_t nCount = m_nRegWord & 0xFF;
+        if (nCount > 4)
+            return kHrBadCount;
+        const uint8_t nReg = static_cast<uint8_t>(m_nRegWord >> 8);
+        for (uint32_t i = 0; i < nCount; ++i)
+            WriteReg(static_cast<uint8_t>(nReg + i), bytes[i]);
+        return 0;
+    }
+    case kPropI2CData: {
+        if (m_nI2CWord == 0)
+            return kHrNoControlWord;
+        const uint32_t nCount = m_nI2CWord & 0xFF;
+        if (nCount > 4)
+            return kHrBadCount;
+        if (!HasDevice(m_nI2CWord >> 16))
+            return kHrBusFailure;
+        m_pCamera->Write((m_nI2CWord & kI2CWithSubAddress) != 0,
+                         static_cast<uint8_t>(m_nI2CWord >> 8), bytes, nCount);
+        return 0;
+    }
+    default:
+        return kHrUnknownProperty;
+    }
+}
+
+HResult CBridgeChip::Get(uint32_t nId, uint32_t* pData) {
+    if (!pData)
+        return kHrBadCount;
+    const bool bSecond = m_setup.m_eGeneration == EGeneration::Second;
+    switch (nId) {
+    case kPropRegData: {
+        if (m_nRegWord == 0)
+            return kHrNoControlWord;
+        const uint32_t nCount = m_nRegWord & 0xFF;
+        if (nCount > 4)
+            return kHrBadCount;
+        const uint8_t nReg = static_cast<uint8_t>(m_nRegWord >> 8);
+        uint8_t bytes[4];
+        std::memcpy(bytes, pData, 4);
+        if (nReg == kRegRemoteData && nCount == 4 && !m_setup.m_remoteReadings.empty()) {
+            const auto& readings = m_setup.m_remoteReadings;
+            const uint32_t v = readings[std::min(m_nRemoteIndex, readings.size() - 1)];
+            ++m_nRemoteIndex;
+            for (int i = 0; i < 4; ++i)
+                bytes[i] = static_cast<uint8_t>(v >> (8 * i));
+        } else {
+            for (uint32_t i = 0; i < nCount; ++i)
+                bytes[i] = ReadReg(static_cast<uint8_t>(nReg + i));
+        }
+        std::memcpy(pData, bytes, 4); // bytes past the count keep the caller's values
+        return 0;
+    }
+    case kPropI2CData: {
+        if (m_nI2CWord == 0)
+            return kHrNoControlWord;
+        const uint32_t nCount = m_nI2CWord & 0xFF;
+        if (nCount > 4)
+            return kHrBadCount;
+        if (!HasDevice(m_nI2CWord >> 16))
+            return kHrBusFailure;
+        uint8_t bytes[4];
+        std::memcpy(bytes, pData, 4);
+        m_pCamera->Read((m_nI2CWord & kI2CWithSubAddress) != 0,
+                        static_cast<uint8_t>(m_nI2CWord >> 8), bytes, nCount);
+        std::memcpy(pData, bytes, 4);
+        return 0;
+    }
+    case kPropDetectFound:
+        *pData = HasDevice(m_nDetectAddress) ? 1 : 0;
+        return 0;
+    case kPropDetectResult:
+        *pData = HasDevice(m_nDetectAddress) ? (m_nDetectAddress & 0xFF) : 0;
+        return 0;
+    case kPropChipId:
+        if (!bSecond)
+            return kHrUnknownProperty;
+        *pData = m_setup.m_nChipId;
+        return 0;
+    case kPropRemoteCode:
+        if (!bSecond)
+            return kHrUnknownProperty;
+        *pData = m_setup.m_nRemoteCode;
+        return 0;
+    case kPropRemoteAddress:
+        if (!bSecond)
+            return kHrUnknownProperty;
+        *pData = m_setup.m_nRemoteAddress;
+        return 0;
+    case kPropKept103B:
+        if (!bSecond)
+            return kHrUnknownProperty;
+        *pData = m_setup.m_nKept103B;
+        return 0;
+    default:
+        return kHrUnknownProperty;
+    }
+}
+
+} // namespace bridgesim
