@@ -126,15 +126,13 @@ std::vector<int32_t> Repeat(int32_t nStatus, int32_t nPropStatus) {
 
 class VidlinkWine : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        s_pDevices = new CSimDevices;
-        ASSERT_EQ(0u, s_pDevices->Register());
-    }
+    static void SetUpTestSuite() { s_pDevices = new CSimDevices; }
     static void TearDownTestSuite() {
         delete s_pDevices;
         s_pDevices = nullptr;
     }
     void SetUp() override {
+        ASSERT_EQ(0u, Devices().Register());
         m_first.Close();
         m_second.Close();
         Devices().RemoveDevices();
@@ -174,6 +172,7 @@ TEST_F(VidlinkWine, ExportsAreReachedByOrdinalAndByTheirNames) {
 }
 
 TEST_F(VidlinkWine, WithNothingRegisteredNeitherOpensAndBothSayInvalidHandle) {
+    ASSERT_EQ(0u, Devices().Unregister());
     EXPECT_EQ(Repeat(kNoContext, kNoContext), m_first.AllStatuses());
     EXPECT_EQ(Repeat(kNoContext, kNotSupported), m_second.AllStatuses());
     const ULONGLONG nStart = GetTickCount64();

@@ -50,21 +50,31 @@ public:
     CSimDevices(const CSimDevices&) = delete;
     CSimDevices& operator=(const CSimDevices&) = delete;
     ~CSimDevices() {
-        RemoveDevices();
         if (m_bRegistered)
-            RunAndWait(L"regsvr32 /s /u \"" + DllPath() + L"\"");
+            Unregister();
+        RemoveDevices();
         if (m_hDll)
             FreeLibrary(m_hDll);
     }
 
     static std::wstring DllPath() { return BinFolder() + L"\\bridge_sim.dll"; }
 
-    // regsvr32 of the filter DLL; 0 on success.
+    // regsvr32 of the filter DLL; 0 on success (also when it already was).
     DWORD Register() {
-        const DWORD nExit = RunAndWait(L"regsvr32 /s \"" + DllPath() + L"\"");
-        m_bRegistered = nExit == 0;
         if (!m_hDll)
             m_hDll = LoadLibraryW(DllPath().c_str());
+        if (m_bRegistered)
+            return 0;
+        const DWORD nExit = RunAndWait(L"regsvr32 /s \"" + DllPath() + L"\"");
+        m_bRegistered = nExit == 0;
+        return nExit;
+    }
+
+    // Back to a plain prefix: no devices, no filter class.
+    DWORD Unregister() {
+        RemoveDevices();
+        const DWORD nExit = RunAndWait(L"regsvr32 /s /u \"" + DllPath() + L"\"");
+        m_bRegistered = false;
         return nExit;
     }
 
