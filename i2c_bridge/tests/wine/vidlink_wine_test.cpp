@@ -201,6 +201,19 @@ TEST_F(VidlinkWine, FirstGenerationFindsADefaultNameAndBuildsTheControlWords) {
                    "S1005=00000901", "G1006=00000000"}),
               Devices().TakeLog());
 
+    // The writes: data go out as they lie in the caller's variable.
+    v = 0xAB;
+    EXPECT_EQ(0, m_first.SetI2C_I(0x4A, 0x02, 1, &v));
+    v = 0x3C;
+    EXPECT_EQ(0, m_first.SetReg(0x10, 1, &v));
+    EXPECT_EQ(0, m_first.SetPIO(&v));
+    EXPECT_EQ(0, m_first.GetPIO(&v));
+    EXPECT_EQ(0, m_first.DetectI2C(0x4A));
+    EXPECT_EQ((Log{"S1007=014A0201", "S1008=000000AB", "S1005=00001001", "S1006=0000003C",
+                   "S1005=00000801", "S1006=0000003C", "S1005=00000801", "G1006=0000003C",
+                   "S1005=00000901", "G1006=00000000", "S100B=0000004A"}),
+              Devices().TakeLog());
+
     uint32_t nResult = 99;
     EXPECT_EQ(21, m_first.DetectI2CEx(0x21, &nResult));
     EXPECT_EQ(0u, nResult);
