@@ -8,35 +8,27 @@ namespace ostrel {
 
 namespace {
 
-class CFirstBridge final : public ICameraBridge {
+// One library generation's five imports.
+template <int (*Open)(const char*), int32_t (*SetI)(uint32_t, uint32_t, uint32_t, uint32_t*),
+          int32_t (*GetI)(uint32_t, uint32_t, uint32_t, uint32_t*),
+          int32_t (*GetNI)(uint32_t, uint32_t, uint32_t*), int32_t (*GetPio)(uint32_t*)>
+class CImportedBridge final : public ICameraBridge {
 public:
-    int OpenInterface(const char* pszName) override { return Vidlink_OpenInterface(pszName); }
+    int OpenInterface(const char* pszName) override { return Open(pszName); }
     int32_t SetI2C_I(uint32_t a, uint32_t s, uint32_t c, uint32_t* d) override {
-        return Vidlink_SetI2C_I(a, s, c, d);
+        return SetI(a, s, c, d);
     }
     int32_t GetI2C_I(uint32_t a, uint32_t s, uint32_t c, uint32_t* d) override {
-        return Vidlink_GetI2C_I(a, s, c, d);
+        return GetI(a, s, c, d);
     }
-    int32_t GetI2C_NI(uint32_t a, uint32_t c, uint32_t* d) override {
-        return Vidlink_GetI2C_NI(a, c, d);
-    }
-    int32_t GetPIO(uint32_t* d) override { return Vidlink_GetPIO(d); }
+    int32_t GetI2C_NI(uint32_t a, uint32_t c, uint32_t* d) override { return GetNI(a, c, d); }
+    int32_t GetPIO(uint32_t* d) override { return GetPio(d); }
 };
 
-class CSecondBridge final : public ICameraBridge {
-public:
-    int OpenInterface(const char* pszName) override { return Vidlink285_OpenInterface(pszName); }
-    int32_t SetI2C_I(uint32_t a, uint32_t s, uint32_t c, uint32_t* d) override {
-        return Vidlink285_SetI2C_I(a, s, c, d);
-    }
-    int32_t GetI2C_I(uint32_t a, uint32_t s, uint32_t c, uint32_t* d) override {
-        return Vidlink285_GetI2C_I(a, s, c, d);
-    }
-    int32_t GetI2C_NI(uint32_t a, uint32_t c, uint32_t* d) override {
-        return Vidlink285_GetI2C_NI(a, c, d);
-    }
-    int32_t GetPIO(uint32_t* d) override { return Vidlink285_GetPIO(d); }
-};
+using CFirstBridge = CImportedBridge<Vidlink_OpenInterface, Vidlink_SetI2C_I, Vidlink_GetI2C_I,
+                                     Vidlink_GetI2C_NI, Vidlink_GetPIO>;
+using CSecondBridge = CImportedBridge<Vidlink285_OpenInterface, Vidlink285_SetI2C_I,
+                                      Vidlink285_GetI2C_I, Vidlink285_GetI2C_NI, Vidlink285_GetPIO>;
 
 class CTickClock final : public IProbeClock {
 public:

@@ -71,11 +71,64 @@ void CBridgeChip::WriteReg(uint8_t nReg, uint8_t nValue) {
     m_nAc97BusyLeft = m_setup.m_nAc97BusyReads;
 }
 
+// The byte count of a data transfer under a control word, or why there is none.
+static HResult DataCount(uint32_t nWord, uint32_t& nCount) {
+    if (nWord == 0)
+        return kHrNoControlWord;
+    nCount = nWord & 0xFF;
+    return nCount > 4 ? kHrBadCount : 0;
+}
+
+// Moves count bytes between the caller's variable and the registers; bytes
+// past the count keep the caller's values.
+HResult CBridgeChip::RegTransfer(uint32_t* pData, bool bRead) {
+    uint32_t nCount = 0;
+    if (HResult hr = DataCount(m_nRegWord, nCount))
+        return hr;
+    const uint8_t nReg = static_cast<uint8_t>(m_nRegWord >> 8);
+    uint8_t bytes[4];
+    std::memcpy(bytes, pData, 4);
+    if (!bRead) {
+        for (uint32_t i = 0; i < nCount; ++i)
+            WriteReg(static_cast<uint8_t>(nReg + i), bytes[i]);
+        return 0;
+    }
+    if (nReg == kRegRemoteData && nCount == 4 && !m_setup.m_remoteReadings.empty()) {
+        const auto& readings = m_setup.m_remoteReadings;
+        const uint32_t v = readings[std::min(m_nRemoteIndex, readings.size() - 1)];
+        ++m_nRemoteIndex;
+        for (int i = 0; i < 4; ++i)
+            bytes[i] = static_cast<uint8_t>(v >> (8 * i));
+    } else {
+        for (uint32_t i = 0; i < nCount; ++i)
+            bytes[i] = ReadReg(static_cast<uint8_t>(nReg + i));
+    }
+    std::memcpy(pData, bytes, 4);
+    return 0;
+}
+
+HResult CBridgeChip::BusTransfer(uint32_t* pData, bool bRead) {
+    uint32_t nCount = 0;
+    if (HResult hr = DataCount(m_nI2CWord, nCount))
+        return hr;
+    if (!HasDevice(m_nI2CWord >> 16))
+        return kHrBusFailure;
+    const bool bSub = (m_nI2CWord & kI2CWithSubAddress) != 0;
+    const uint8_t nSub = static_cast<uint8_t>(m_nI2CWord >> 8);
+    uint8_t bytes[4];
+    std::memcpy(bytes, pData, 4);
+    if (bRead) {
+        m_pCamera->Read(bSub, nSub, bytes, nCount);
+        std::memcpy(pData, bytes, 4);
+    } else {
+        m_pCamera->Write(bSub, nSub, bytes, nCount);
+    }
+    return 0;
+}
+
 HResult CBridgeChip::Set(uint32_t nId, uint32_t* pData) {
     if (!pData)
         return kHrBadCount;
-    uint8_t bytes[4];
-    std::memcpy(bytes, pData, 4);
     switch (nId) {
     case kPropRegControl:
         m_nRegWord = *pData;
@@ -86,29 +139,10 @@ HResult CBridgeChip::Set(uint32_t nId, uint32_t* pData) {
     case kPropDetectAddress:
         m_nDetectAddress = *pData;
         return 0;
-    case kPropRegData: {
-        if (m_nRegWord == 0)
-            return kHrNoControlWord;
-        const uint32_t nCount = m_nRegWord & 0xFF;
-        if (nCount > 4)
-            return kHrBadCount;
-        const uint8_t nReg = static_cast<uint8_t>(m_nRegWord >> 8);
-        for (uint32_t i = 0; i < nCount; ++i)
-            WriteReg(static_cast<uint8_t>(nReg + i), bytes[i]);
-        return 0;
-    }
-    case kPropI2CData: {
-        if (m_nI2CWord == 0)
-            return kHrNoControlWord;
-        const uint32_t nCount = m_nI2CWord & 0xFF;
-        if (nCount > 4)
-            return kHrBadCount;
-        if (!HasDevice(m_nI2CWord >> 16))
-            return kHrBusFailure;
-        m_pCamera->Write((m_nI2CWord & kI2CWithSubAddress) != 0,
-                         static_cast<uint8_t>(m_nI2CWord >> 8), bytes, nCount);
-        return 0;
-    }
+    case kPropRegData:
+        return RegTransfer(pData, false);
+    case kPropI2CData:
+        return BusTransfer(pData, false);
     default:
         return kHrUnknownProperty;
     }
@@ -119,43 +153,10 @@ HResult CBridgeChip::Get(uint32_t nId, uint32_t* pData) {
         return kHrBadCount;
     const bool bSecond = m_setup.m_eGeneration == EGeneration::Second;
     switch (nId) {
-    case kPropRegData: {
-        if (m_nRegWord == 0)
-            return kHrNoControlWord;
-        const uint32_t nCount = m_nRegWord & 0xFF;
-        if (nCount > 4)
-            return kHrBadCount;
-        const uint8_t nReg = static_cast<uint8_t>(m_nRegWord >> 8);
-        uint8_t bytes[4];
-        std::memcpy(bytes, pData, 4);
-        if (nReg == kRegRemoteData && nCount == 4 && !m_setup.m_remoteReadings.empty()) {
-            const auto& readings = m_setup.m_remoteReadings;
-            const uint32_t v = readings[std::min(m_nRemoteIndex, readings.size() - 1)];
-            ++m_nRemoteIndex;
-            for (int i = 0; i < 4; ++i)
-                bytes[i] = static_cast<uint8_t>(v >> (8 * i));
-        } else {
-            for (uint32_t i = 0; i < nCount; ++i)
-                bytes[i] = ReadReg(static_cast<uint8_t>(nReg + i));
-        }
-        std::memcpy(pData, bytes, 4); // bytes past the count keep the caller's values
-        return 0;
-    }
-    case kPropI2CData: {
-        if (m_nI2CWord == 0)
-            return kHrNoControlWord;
-        const uint32_t nCount = m_nI2CWord & 0xFF;
-        if (nCount > 4)
-            return kHrBadCount;
-        if (!HasDevice(m_nI2CWord >> 16))
-            return kHrBusFailure;
-        uint8_t bytes[4];
-        std::memcpy(bytes, pData, 4);
-        m_pCamera->Read((m_nI2CWord & kI2CWithSubAddress) != 0,
-                        static_cast<uint8_t>(m_nI2CWord >> 8), bytes, nCount);
-        std::memcpy(pData, bytes, 4);
-        return 0;
-    }
+    case kPropRegData:
+        return RegTransfer(pData, true);
+    case kPropI2CData:
+        return BusTransfer(pData, true);
     case kPropDetectFound:
         *pData = HasDevice(m_nDetectAddress) ? 1 : 0;
         return 0;

@@ -51,6 +51,8 @@ public:
 private:
     HResult Set(uint32_t nId, uint32_t* pData);
     HResult Get(uint32_t nId, uint32_t* pData);
+    HResult RegTransfer(uint32_t* pData, bool bRead);
+    HResult BusTransfer(uint32_t* pData, bool bRead);
     uint8_t ReadReg(uint8_t nReg);
     void WriteReg(uint8_t nReg, uint8_t nValue);
     bool HasDevice(uint32_t nAddr) const;

@@ -2,7 +2,7 @@
 // export reached through its ordinal (Vidlink.dll) or decorated name
 // (Vidlink_285.dll), over the real device enumeration and the simulated
 // bridge filter registered in the prefix.
-#include "bridge_sim_devices_win32.h"
+#include "bridge_sim_fixture_win32.h"
 
 #include <gtest/gtest.h>
 
@@ -124,33 +124,22 @@ std::vector<int32_t> Repeat(int32_t nStatus, int32_t nPropStatus) {
     return statuses;
 }
 
-class VidlinkWine : public ::testing::Test {
+class VidlinkWine : public bridgesim::test::CSimDevicesTest {
 protected:
-    static void SetUpTestSuite() { s_pDevices = new CSimDevices; }
-    static void TearDownTestSuite() {
-        delete s_pDevices;
-        s_pDevices = nullptr;
-    }
     void SetUp() override {
-        ASSERT_EQ(0u, Devices().Register());
+        CSimDevicesTest::SetUp();
         m_first.Close();
         m_second.Close();
-        Devices().RemoveDevices();
-        Devices().TakeLog();
     }
     void TearDown() override {
         m_first.Close();
         m_second.Close();
-        Devices().RemoveDevices();
+        CSimDevicesTest::TearDown();
     }
-    static CSimDevices& Devices() { return *s_pDevices; }
 
     SLibrary m_first{true};
     SLibrary m_second{false};
-    static CSimDevices* s_pDevices;
 };
-
-CSimDevices* VidlinkWine::s_pDevices = nullptr;
 
 } // namespace
 

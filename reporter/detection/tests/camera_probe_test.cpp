@@ -192,7 +192,6 @@ TEST(CameraProbe, WrongReplyLengthsAndMissingRepliesKeepWhatWasKnown) {
     EXPECT_FALSE(rig.Probe());
     EXPECT_EQ(L"0.0", rig.materiel.GetCameraFirmware());
 
-    ASSERT_TRUE(rig.Probe() == false);
     rig.first.m_config = "";
     ASSERT_TRUE(rig.Probe());
     // Later queries answered with other lengths leave standard and serial alone.

@@ -2,7 +2,7 @@
 // as the reporter binds them, and the simulated bridge registered in the
 // prefix. A virtual clock runs the waits without sleeping, except where the
 // real clock is the point.
-#include "bridge_sim_devices_win32.h"
+#include "bridge_sim_fixture_win32.h"
 #include "camera_probe_win32.h"
 #include "materiel.h"
 
@@ -25,20 +25,8 @@ public:
     uint64_t m_nNow = 1000;
 };
 
-class CameraProbeWine : public ::testing::Test {
+class CameraProbeWine : public bridgesim::test::CSimDevicesTest {
 protected:
-    static void SetUpTestSuite() { s_pDevices = new CSimDevices; }
-    static void TearDownTestSuite() {
-        delete s_pDevices;
-        s_pDevices = nullptr;
-    }
-    void SetUp() override {
-        ASSERT_EQ(0u, Devices().Register());
-        Devices().RemoveDevices();
-    }
-    void TearDown() override { Devices().RemoveDevices(); }
-    static CSimDevices& Devices() { return *s_pDevices; }
-
     bool Probe(CMateriel& materiel) {
         const SCameraProbePorts ports{FirstBridgeWin32(), SecondBridgeWin32(), m_clock, WidenAnsi};
         Devices().TakeLog();
@@ -46,10 +34,7 @@ protected:
     }
 
     CVirtualClock m_clock;
-    static CSimDevices* s_pDevices;
 };
-
-CSimDevices* CameraProbeWine::s_pDevices = nullptr;
 
 } // namespace
 
