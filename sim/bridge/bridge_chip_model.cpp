@@ -16,19 +16,17 @@ CBridgeChip::CBridgeChip(const SBridgeSetup& setup) : m_setup(setup) {
 }
 
 HResult CBridgeChip::SetProperty(uint32_t nId, void* pData) {
-    const HResult hr = Set(nId, static_cast<uint32_t*>(pData));
-    char line[32];
-    std::snprintf(line, sizeof line, "S%04X=%08X", nId,
-                  pData ? *static_cast<uint32_t*>(pData) : 0u);
-    m_log.push_back(line);
-    return hr;
+    return Record('S', nId, pData, Set(nId, static_cast<uint32_t*>(pData)));
 }
 
 HResult CBridgeChip::GetProperty(uint32_t nId, void* pData) {
-    const HResult hr = Get(nId, static_cast<uint32_t*>(pData));
+    return Record('G', nId, pData, Get(nId, static_cast<uint32_t*>(pData)));
+}
+
+HResult CBridgeChip::Record(char cDirection, uint32_t nId, const void* pData, HResult hr) {
     char line[32];
-    std::snprintf(line, sizeof line, "G%04X=%08X", nId,
-                  pData ? *static_cast<uint32_t*>(pData) : 0u);
+    std::snprintf(line, sizeof line, "%c%04X=%08X", cDirection, nId,
+                  pData ? *static_cast<const uint32_t*>(pData) : 0u);
     m_log.push_back(line);
     return hr;
 }

@@ -51,6 +51,7 @@ public:
 private:
     HResult Set(uint32_t nId, uint32_t* pData);
     HResult Get(uint32_t nId, uint32_t* pData);
+    HResult Record(char cDirection, uint32_t nId, const void* pData, HResult hr);
     HResult RegTransfer(uint32_t* pData, bool bRead);
     HResult BusTransfer(uint32_t* pData, bool bRead);
     uint8_t ReadReg(uint8_t nReg);
