@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 using bridgesim::test::CSimDevices;
@@ -323,4 +324,29 @@ TEST_F(VidlinkWine, SecondGenerationReadsTheRemoteControlInsteadOfTheBus) {
     EXPECT_EQ((Log{"S1005=00004504", "G1006=00420080", "S1005=00004401", "G1006=00000000",
                    "S1005=00004504", "G1006=00420080", "S1005=00004401", "G1006=00000000"}),
               Devices().TakeLog());
+}
+
+TEST_F(VidlinkWine, ComIsHeldOnlyWhileAContextExistsOnTheOpeningThread) {
+    ASSERT_TRUE(Devices().Add(kVideoInput, L"sim1", L"USB 2820 Video", L"gen=1"));
+    // S_OK from CoInitializeEx: nobody else holds COM on this thread.
+    auto comFree = [] {
+        const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        if (SUCCEEDED(hr))
+            CoUninitialize();
+        return hr == S_OK;
+    };
+    std::vector<bool> seen;
+    std::thread worker([&] {
+        seen.push_back(comFree()); // loading the library did not initialise COM
+        seen.push_back(m_first.Open("USB 2820 Video") == 1);
+        seen.push_back(!comFree()); // the open context holds it
+        m_first.Close();
+        seen.push_back(comFree());
+        seen.push_back(m_first.Open("Other camera") == 1); // found by its default name
+        Devices().RemoveDevices();
+        seen.push_back(m_first.Open("USB 2820 Video") == 0);
+        seen.push_back(comFree()); // a failed open leaves nothing held
+    });
+    worker.join();
+    EXPECT_EQ(std::vector<bool>(7, true), seen);
 }
