@@ -335,9 +335,11 @@ TEST_F(VidlinkWine, ComIsHeldOnlyWhileAContextExistsOnTheOpeningThread) {
             CoUninitialize();
         return hr == S_OK;
     };
+    // The fixture loaded both libraries on this thread: loading initialised nothing.
+    EXPECT_TRUE(comFree());
     std::vector<bool> seen;
     std::thread worker([&] {
-        seen.push_back(comFree()); // loading the library did not initialise COM
+        seen.push_back(comFree());
         seen.push_back(m_first.Open("USB 2820 Video") == 1);
         seen.push_back(!comFree()); // the open context holds it
         m_first.Close();
