@@ -3,6 +3,7 @@
 // (Vidlink_285.dll), over the real device enumeration and the simulated
 // bridge filter registered in the prefix.
 #include "bridge_sim_fixture_win32.h"
+#include "version_text.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,12 @@ using bridgesim::test::kVideoInput;
 using Log = std::vector<std::string>;
 
 namespace {
+
+#ifdef OSTREL_TEST_PRERELEASE
+const wchar_t* const kVersion = L"\u00DF.2.30.1.0";
+#else
+const wchar_t* const kVersion = L"v.2.30.1.0";
+#endif
 
 constexpr int32_t kNoContext = static_cast<int32_t>(0x80070006);
 constexpr int32_t kNotSupported = static_cast<int32_t>(0x80070001);
@@ -159,6 +166,15 @@ TEST_F(VidlinkWine, ExportsAreReachedByOrdinalAndByTheirNames) {
     }
     // The second generation has no undecorated names.
     EXPECT_EQ(nullptr, GetProcAddress(m_second.m_hModule, "Vidlink285_OpenInterface"));
+}
+
+TEST_F(VidlinkWine, BothLibrariesCarryTheProductVersion) {
+    for (const wchar_t* pszName : {L"Vidlink.dll", L"Vidlink_285.dll"}) {
+        std::wstring strText;
+        EXPECT_TRUE(ostrel::GetFileVersionText(bridgesim::test::BinFolder() + L"\\" + pszName, true,
+                                               true, strText));
+        EXPECT_EQ(std::wstring(pszName) + L" - " + kVersion, strText);
+    }
 }
 
 TEST_F(VidlinkWine, WithNothingRegisteredNeitherOpensAndBothSayInvalidHandle) {
