@@ -46,23 +46,19 @@ inline bool SetText(HKEY hKey, const wchar_t* pszName, const std::wstring& strVa
 
 class CSimDevices {
 public:
-    CSimDevices() = default;
+    CSimDevices() : m_hDll(LoadLibraryW(DllPath().c_str())) {}
     CSimDevices(const CSimDevices&) = delete;
     CSimDevices& operator=(const CSimDevices&) = delete;
     ~CSimDevices() {
-        if (m_bRegistered)
-            Unregister();
-        RemoveDevices();
+        Unregister();
         if (m_hDll)
             FreeLibrary(m_hDll);
     }
 
     static std::wstring DllPath() { return BinFolder() + L"\\bridge_sim.dll"; }
 
-    // regsvr32 of the filter DLL; 0 on success (also when it already was).
+    // regsvr32 of the filter DLL, once; 0 on success.
     DWORD Register() {
-        if (!m_hDll)
-            m_hDll = LoadLibraryW(DllPath().c_str());
         if (m_bRegistered)
             return 0;
         const DWORD nExit = RunAndWait(L"regsvr32 /s \"" + DllPath() + L"\"");
@@ -70,17 +66,31 @@ public:
         return nExit;
     }
 
-    // Back to a plain prefix: no devices, no filter class.
+    // Back to a plain prefix: no devices, no filter class (regsvr32 /u only
+    // when the class is there, so a plain prefix costs no process).
     DWORD Unregister() {
         RemoveDevices();
-        const DWORD nExit = RunAndWait(L"regsvr32 /s /u \"" + DllPath() + L"\"");
+        DWORD nExit = 0;
+        if (m_bRegistered || ClassRegistered())
+            nExit = RunAndWait(L"regsvr32 /s /u \"" + DllPath() + L"\"");
         m_bRegistered = false;
         return nExit;
+    }
+
+    static bool ClassRegistered() {
+        HKEY hKey = nullptr;
+        const std::wstring strKey = std::wstring(L"Software\\Classes\\CLSID\\") + kSimClsid;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(hKey);
+        return true;
     }
 
     // A device under the category; instance keys sort as enumeration does.
     bool Add(const wchar_t* pszCategory, const std::wstring& strInstance,
              const std::wstring& strFriendlyName, const std::wstring& strConfig) {
+        if (Register() != 0)
+            return false;
         const std::wstring strKey = std::wstring(L"Software\\Classes\\CLSID\\") + pszCategory +
                                     L"\\Instance\\" + strInstance;
         HKEY hKey = nullptr;
