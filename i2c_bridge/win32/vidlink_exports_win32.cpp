@@ -2,6 +2,7 @@
 // 2). Each forwards to the process-wide library and lets no exception out.
 #include "bridge_library.h"
 #include "device_catalog_win32.h"
+#include "guard.h"
 #include "vendor_interface_win32.h"
 #include "vidlink_api.h"
 
@@ -13,9 +14,15 @@
 
 #if VIDLINK_GENERATION == 1
 #define VIDLINK_EXPORT(name) Vidlink_##name
+#define VIDLINK_PREFIX "Vidlink_"
 #else
 #define VIDLINK_EXPORT(name) Vidlink285_##name
+#define VIDLINK_PREFIX "Vidlink285_"
 #endif
+// The guard of one export: the driver's kind of failure, recorded under the export's name.
+#define VIDLINK_GUARD(name, body)                                                                  \
+    ostrel::GuardCall(VIDLINK_PREFIX #name, static_cast<int32_t>(E_FAIL),                          \
+                      static_cast<int32_t>(E_OUTOFMEMORY), body)
 
 namespace {
 
@@ -49,32 +56,23 @@ void ReleaseComIfIdle() {
     }
 }
 
-template <typename F> int32_t Guarded(F&& call) noexcept {
-    try {
-        return call();
-    } catch (const std::bad_alloc&) {
-        return static_cast<int32_t>(E_OUTOFMEMORY);
-    } catch (...) {
-        return static_cast<int32_t>(E_FAIL);
-    }
-}
-
 } // namespace
 
 int __cdecl VIDLINK_EXPORT(OpenInterface)(const char* pszDeviceName) {
-    const int32_t nResult = Guarded([&] {
+    const int nResult = ostrel::GuardCall(VIDLINK_PREFIX "OpenInterface", 0, [&] {
         HoldCom();
         return Library().OpenInterface(pszDeviceName);
     });
-    Guarded([] {
+    // Also after a failure inside: a library without context holds no COM.
+    ostrel::GuardCall(VIDLINK_PREFIX "OpenInterface", 0, [] {
         ReleaseComIfIdle();
         return 0;
     });
-    return nResult == 1 ? 1 : 0;
+    return nResult;
 }
 
 void __cdecl VIDLINK_EXPORT(CloseInterface)() {
-    Guarded([] {
+    ostrel::GuardCall(VIDLINK_PREFIX "CloseInterface", 0, [] {
         Library().CloseInterface();
         ReleaseComIfIdle();
         return 0;
@@ -82,59 +80,59 @@ void __cdecl VIDLINK_EXPORT(CloseInterface)() {
 }
 
 int32_t __cdecl VIDLINK_EXPORT(DetectI2C)(uint32_t nAddr) {
-    return Guarded([&] { return Library().DetectI2C(nAddr); });
+    return VIDLINK_GUARD(DetectI2C, [&] { return Library().DetectI2C(nAddr); });
 }
 
 int32_t __cdecl VIDLINK_EXPORT(DetectI2CEx)(uint32_t nAddr, uint32_t* pResult) {
-    return Guarded([&] { return Library().DetectI2CEx(nAddr, pResult); });
+    return VIDLINK_GUARD(DetectI2CEx, [&] { return Library().DetectI2CEx(nAddr, pResult); });
 }
 
 int32_t __cdecl VIDLINK_EXPORT(GetI2C_I)(uint32_t nAddr, uint32_t nSub, uint32_t nCount,
                                          uint32_t* pData) {
-    return Guarded([&] { return Library().GetI2C_I(nAddr, nSub, nCount, pData); });
+    return VIDLINK_GUARD(GetI2C_I, [&] { return Library().GetI2C_I(nAddr, nSub, nCount, pData); });
 }
 
 int32_t __cdecl VIDLINK_EXPORT(SetI2C_I)(uint32_t nAddr, uint32_t nSub, uint32_t nCount,
                                          uint32_t* pData) {
-    return Guarded([&] { return Library().SetI2C_I(nAddr, nSub, nCount, pData); });
+    return VIDLINK_GUARD(SetI2C_I, [&] { return Library().SetI2C_I(nAddr, nSub, nCount, pData); });
 }
 
 int32_t __cdecl VIDLINK_EXPORT(GetI2C_NI)(uint32_t nAddr, uint32_t nCount, uint32_t* pData) {
-    return Guarded([&] { return Library().GetI2C_NI(nAddr, nCount, pData); });
+    return VIDLINK_GUARD(GetI2C_NI, [&] { return Library().GetI2C_NI(nAddr, nCount, pData); });
 }
 
 int32_t __cdecl VIDLINK_EXPORT(SetI2C_NI)(uint32_t nAddr, uint32_t nCount, uint32_t* pData) {
-    return Guarded([&] { return Library().SetI2C_NI(nAddr, nCount, pData); });
+    return VIDLINK_GUARD(SetI2C_NI, [&] { return Library().SetI2C_NI(nAddr, nCount, pData); });
 }
 
 int32_t __cdecl VIDLINK_EXPORT(GetReg)(uint32_t nReg, uint32_t nCount, uint32_t* pData) {
-    return Guarded([&] { return Library().GetReg(nReg, nCount, pData); });
+    return VIDLINK_GUARD(GetReg, [&] { return Library().GetReg(nReg, nCount, pData); });
 }
 
 int32_t __cdecl VIDLINK_EXPORT(SetReg)(uint32_t nReg, uint32_t nCount, uint32_t* pData) {
-    return Guarded([&] { return Library().SetReg(nReg, nCount, pData); });
+    return VIDLINK_GUARD(SetReg, [&] { return Library().SetReg(nReg, nCount, pData); });
 }
 
 int32_t __cdecl VIDLINK_EXPORT(GetPIO)(uint32_t* pData) {
-    return Guarded([&] { return Library().GetPIO(pData); });
+    return VIDLINK_GUARD(GetPIO, [&] { return Library().GetPIO(pData); });
 }
 
 int32_t __cdecl VIDLINK_EXPORT(SetPIO)(uint32_t* pData) {
-    return Guarded([&] { return Library().SetPIO(pData); });
+    return VIDLINK_GUARD(SetPIO, [&] { return Library().SetPIO(pData); });
 }
 
 int32_t __cdecl VIDLINK_EXPORT(GetAC97)(uint32_t nReg, uint32_t* pData) {
-    return Guarded([&] { return Library().GetAC97(nReg, pData); });
+    return VIDLINK_GUARD(GetAC97, [&] { return Library().GetAC97(nReg, pData); });
 }
 
 int32_t __cdecl VIDLINK_EXPORT(SetAC97)(uint32_t nReg, uint32_t* pData) {
-    return Guarded([&] { return Library().SetAC97(nReg, pData); });
+    return VIDLINK_GUARD(SetAC97, [&] { return Library().SetAC97(nReg, pData); });
 }
 
 int32_t __cdecl VIDLINK_EXPORT(GetProp)(uint32_t nId, uint32_t* pData) {
-    return Guarded([&] { return Library().GetProp(nId, pData); });
+    return VIDLINK_GUARD(GetProp, [&] { return Library().GetProp(nId, pData); });
 }
 
 int32_t __cdecl VIDLINK_EXPORT(SetProp)(uint32_t nId, uint32_t* pData) {
-    return Guarded([&] { return Library().SetProp(nId, pData); });
+    return VIDLINK_GUARD(SetProp, [&] { return Library().SetProp(nId, pData); });
 }

@@ -4,6 +4,7 @@
 // chip model.
 #include "bridge_sim_config.h"
 #include "bridge_sim_hooks.h"
+#include "guard.h"
 #include "vendor_interface_win32.h"
 
 #include <oleauto.h>
@@ -32,9 +33,9 @@ std::mutex g_mutex; // guards the two below
 std::vector<std::string> g_log;
 int g_nRefusals = 0;
 
-void AppendLog(const std::vector<std::string>& lines, size_t nFrom) {
+void AppendLog(const std::vector<std::string>& lines) {
     std::lock_guard<std::mutex> lock(g_mutex);
-    g_log.insert(g_log.end(), lines.begin() + static_cast<long>(nFrom), lines.end());
+    g_log.insert(g_log.end(), lines.begin(), lines.end());
 }
 
 bool TakeRefusal() {
@@ -121,7 +122,7 @@ public:
     STDMETHODIMP Load(IPropertyBag* pBag, IErrorLog*) override {
         if (!pBag)
             return E_POINTER;
-        try {
+        return ostrel::GuardCall("CSimFilter::Load", E_FAIL, E_OUTOFMEMORY, [&] {
             VARIANT value;
             VariantInit(&value);
             std::string strConfig;
@@ -131,19 +132,17 @@ public:
             m_setup = bridgesim::ParseBridgeConfig(strConfig).m_bridge;
             m_pChip.reset();
             return S_OK;
-        } catch (...) {
-            return E_FAIL;
-        }
+        });
     }
     STDMETHODIMP Save(IPropertyBag*, BOOL, BOOL) override { return E_NOTIMPL; }
 
     // Vendor interface
     STDMETHODIMP Reserved(void*) override { return E_NOTIMPL; }
     STDMETHODIMP SetProperty(ULONG nId, void* pData) override {
-        return Call([&] { return Chip().SetProperty(nId, pData); });
+        return Call("CSimFilter::SetProperty", [&] { return Chip().SetProperty(nId, pData); });
     }
     STDMETHODIMP GetProperty(ULONG nId, void* pData) override {
-        return Call([&] { return Chip().GetProperty(nId, pData); });
+        return Call("CSimFilter::GetProperty", [&] { return Chip().GetProperty(nId, pData); });
     }
 
 private:
@@ -157,25 +156,21 @@ private:
         return *m_pChip;
     }
     // Passes the call's log lines and any new camera messages to the shared log.
-    template <typename F> HRESULT Call(F&& call) noexcept {
-        try {
+    template <typename F> HRESULT Call(const char* pszWhere, F&& call) noexcept {
+        return ostrel::GuardCall(pszWhere, E_FAIL, E_OUTOFMEMORY, [&] {
             bridgesim::CBridgeChip& chip = Chip();
             const size_t nMessages = chip.Camera() ? chip.Camera()->Messages().size() : 0;
             const HRESULT hr = call();
-            AppendLog(chip.Log(), 0);
+            AppendLog(chip.Log());
             chip.ClearLog();
             if (chip.Camera()) {
                 std::vector<std::string> messages;
                 for (size_t i = nMessages; i < chip.Camera()->Messages().size(); ++i)
                     messages.push_back("M" + chip.Camera()->Messages()[i]);
-                AppendLog(messages, 0);
+                AppendLog(messages);
             }
             return hr;
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        } catch (...) {
-            return E_FAIL;
-        }
+        });
     }
 
     std::atomic<ULONG> m_nRefs{1};

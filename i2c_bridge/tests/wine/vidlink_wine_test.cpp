@@ -171,8 +171,9 @@ TEST_F(VidlinkWine, ExportsAreReachedByOrdinalAndByTheirNames) {
 TEST_F(VidlinkWine, BothLibrariesCarryTheProductVersion) {
     for (const wchar_t* pszName : {L"Vidlink.dll", L"Vidlink_285.dll"}) {
         std::wstring strText;
-        EXPECT_TRUE(ostrel::GetFileVersionText(bridgesim::test::BinFolder() + L"\\" + pszName, true,
-                                               true, strText));
+        EXPECT_TRUE(ostrel::GetFileVersionText(bridgesim::test::BinFolder() + L"\\" + pszName,
+                                               ostrel::SVersionTextOptions().WithName().FourParts(),
+                                               strText));
         EXPECT_EQ(std::wstring(pszName) + L" - " + kVersion, strText);
     }
 }
