@@ -1,7 +1,9 @@
 #pragma once
 // The exports of Vidlink.dll (undecorated, also by ordinal) and of
 // Vidlink_285.dll (type-decorated names). Caller-cleans convention; data
-// pointers address one 32-bit variable of the caller.
+// pointers address one 32-bit variable of the caller. Call each library from
+// one thread: its first OpenInterface initialises COM on that thread, and the
+// close that leaves no context uninitialises it there.
 #include <cstdint>
 
 extern "C" {

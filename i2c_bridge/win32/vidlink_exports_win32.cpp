@@ -6,8 +6,6 @@
 #include "vendor_interface_win32.h"
 #include "vidlink_api.h"
 
-#include <new>
-
 // <windows.h> maps these to its window-property functions.
 #undef GetProp
 #undef SetProp
