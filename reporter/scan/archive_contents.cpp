@@ -79,13 +79,9 @@ public:
     void Load(const SThumbnailPorts& ports, const std::wstring& workDir, int lastYear,
               const std::wstring& imagesDir) {
         for (int year = kFirstIndexYear; year <= lastYear; ++year) {
-            const std::wstring name = IndexFileName(year);
-            const std::wstring path = imagesDir + name;
-            if (!ports.m_files.CanOpenForReadShareRead(path))
-                continue;
-            ports.m_files.CopyNoOverwrite(path, workDir + L"\\" + name);
             std::vector<std::wstring> raw;
-            ports.m_text.ReadLines(path, raw);
+            if (!ReadIndexFile(ports, workDir, imagesDir, year, raw))
+                continue;
             SIndexYear y;
             y.m_strYear = std::to_wstring(year);
             y.m_nFirst = m_nLines;
@@ -189,6 +185,18 @@ private:
 };
 
 } // namespace
+
+bool ReadIndexFile(const SThumbnailPorts& ports, const std::wstring& workDir,
+                   const std::wstring& imagesDir, int year, std::vector<std::wstring>& lines) {
+    lines.clear();
+    const std::wstring name = IndexFileName(year);
+    const std::wstring path = imagesDir + name;
+    if (!ports.m_files.CanOpenForReadShareRead(path))
+        return false;
+    ports.m_files.CopyNoOverwrite(path, workDir + L"\\" + name);
+    ports.m_text.ReadLines(path, lines);
+    return true;
+}
 
 bool IndexImageField(const std::wstring& line, std::wstring& image) {
     image.clear();
@@ -314,13 +322,9 @@ void BuildThumbnailsFromIndex(const SThumbnailPorts& ports, const std::wstring& 
         entry.clear();
     size_t p = 0;
     for (int year = kFirstIndexYear; year <= lastYear; ++year) {
-        const std::wstring name = IndexFileName(year);
-        const std::wstring path = imagesDir + name;
-        if (!ports.m_files.CanOpenForReadShareRead(path))
-            continue;
-        ports.m_files.CopyNoOverwrite(path, workDir + L"\\" + name);
         std::vector<std::wstring> lines;
-        ports.m_text.ReadLines(path, lines);
+        if (!ReadIndexFile(ports, workDir, imagesDir, year, lines))
+            continue;
         for (const auto& raw : lines) {
             const std::wstring line = Trim(raw);
             if (line.empty())

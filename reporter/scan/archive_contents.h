@@ -89,6 +89,11 @@ struct SThumbnailPorts {
     IReportFileOps& m_page;
 };
 
+// The index file ACQ<year>.idx of imagesDir, when it can be opened: copied
+// into the working folder (unless a copy is there) and read.
+bool ReadIndexFile(const SThumbnailPorts& ports, const std::wstring& workDir,
+                   const std::wstring& imagesDir, int year, std::vector<std::wstring>& lines);
+
 // The yearly index files ACQ<year>.idx of imagesDir from kFirstIndexYear to
 // lastYear. Each is read once; the result equals re-reading every index file
 // for every log line.

@@ -24,13 +24,10 @@ bool BuildThumbnailsFromLog(const SThumbnailPorts& ports, const std::wstring& wo
         int p = 0;
         int a = 0;
         for (int year = 2000; year <= lastYear; ++year) {
-            const std::wstring name = L"ACQ" + std::to_wstring(year) + L".idx";
-            const std::wstring path = imagesDir + name;
-            if (!ports.m_files.CanOpenForReadShareRead(path))
-                continue;
-            ports.m_files.CopyNoOverwrite(path, workDir + L"\\" + name);
+            // Every index file again, for every log line.
             std::vector<std::wstring> index;
-            ports.m_text.ReadLines(path, index);
+            if (!ReadIndexFile(ports, workDir, imagesDir, year, index))
+                continue;
             const std::wstring yearText = std::to_wstring(year);
             for (const auto& indexLine : index) {
                 if (indexLine.size() <= 9)
