@@ -1,0 +1,302 @@
+// The sensor search over recording fakes: what it asks the Bluetooth stack,
+// the registry and the ports, in order, and what it answers.
+#include "search_fakes.h"
+
+#include <gtest/gtest.h>
+
+namespace bluefind::test {
+namespace {
+
+constexpr uint64_t kSensorA = 0x0012345678AB;
+constexpr uint64_t kSensorB = 0x00AABBCCDDEE;
+constexpr uint64_t kPhone = 0x001122334455;
+
+// The journal lines that start with one of the prefixes.
+Journal Only(const Journal& journal, std::initializer_list<const char*> prefixes) {
+    Journal out;
+    for (const std::string& line : journal)
+        for (const char* p : prefixes)
+            if (line.rfind(p, 0) == 0) {
+                out.push_back(line);
+                break;
+            }
+    return out;
+}
+
+SFakeDevice& AddPairedSensor(SSearchWorld& w, uint64_t nAddress, const wchar_t* pName) {
+    SFakeDevice& d = w.m_stack.Add(nAddress, pName);
+    d.m_bAuthenticated = d.m_bRemembered = true;
+    d.m_services = {kSerialPortService};
+    return d;
+}
+
+TEST(BluefindText, AddressTextAndSensorName) {
+    EXPECT_EQ(AddressText(0x0012345678AB), L"0012345678AB");
+    EXPECT_EQ(AddressText(0xFFFF0000000000FF), L"0000000000FF"); // only the low 48 bits
+    EXPECT_EQ(AddressText(0xA1B2C3D4E5F6), L"A1B2C3D4E5F6");
+
+    struct {
+        const wchar_t* name;
+        bool sensor;
+    } names[] = {{L"TESSEL", true},         {L"xTESSEL-W 0042", true}, {L"W TESSEL", true},
+                 {L"Tessel W 0042", false}, {L"TESSE L", false},       {L"", false},
+                 {L"tessel", false}};
+    for (const auto& n : names)
+        EXPECT_EQ(IsSensorName(n.name), n.sensor) << Narrow(n.name);
+}
+
+TEST(BluefindSearch, PairedSensorIsFoundWithoutAnInquiry) {
+    SSearchWorld w;
+    AddPairedSensor(w, kSensorA, L"TESSEL W 0042");
+    w.m_registry.AddModem(kSensorA, L"COM7");
+    w.m_ports.m_free = {L"\\\\.\\COM7"};
+
+    std::wstring port;
+    EXPECT_EQ(w.m_search.FindTesselBth(port), 0u);
+    EXPECT_EQ(port, L"\\\\.\\COM7");
+    EXPECT_EQ(Only(w.m_journal, {"find", "info", "pair", "services", "enable", "sleep", "try"}),
+              (Journal{"find r0 auth=1 rem=1 unk=1 con=1 inq=0 t=0", "info 0012345678AB",
+                       "services 0012345678AB max 20", "try \\\\.\\COM7"}));
+}
+
+TEST(BluefindSearch, UnpairedSensorIsPairedAndGetsItsSerialService) {
+    SSearchWorld w;
+    w.m_stack.Add(kPhone, L"Phone");
+    w.m_stack.Add(kSensorA, L"TESSEL W 0042").m_services = {ShortService(0x1105)};
+    w.m_registry.AddModem(kSensorA, L"COM9");
+    w.m_ports.m_free = {L"\\\\.\\COM9"};
+
+    std::wstring port;
+    EXPECT_EQ(w.m_search.FindTesselBth(port), 0u);
+    EXPECT_EQ(port, L"\\\\.\\COM9");
+    // Nothing is remembered: the second search makes the inquiry.
+    EXPECT_EQ(Only(w.m_journal, {"find", "pair", "services", "enable", "sleep", "try"}),
+              (Journal{"find r0 auth=1 rem=1 unk=1 con=1 inq=0 t=0",
+                       "find r0 auth=1 rem=1 unk=1 con=1 inq=1 t=10", "pair 0012345678AB 8629",
+                       "services 0012345678AB max 20", "enable 0012345678AB 1101", "sleep 5000",
+                       "try \\\\.\\COM9"}));
+}
+
+TEST(BluefindSearch, InstalledSerialServiceIsLeftAlone) {
+    SSearchWorld w;
+    AddPairedSensor(w, kSensorA, L"TESSEL").m_services = {ShortService(0x1105), kSerialPortService};
+    // Paired, but its serial service was switched off: enabled, no pause.
+    AddPairedSensor(w, kSensorB, L"TESSEL").m_services = {};
+    std::vector<uint64_t> list;
+    EXPECT_EQ(w.m_search.SearchTesselDevices(list, false, true), 0u);
+    EXPECT_EQ(list, (std::vector<uint64_t>{kSensorA, kSensorB}));
+    EXPECT_EQ(Only(w.m_journal, {"pair", "enable", "disable", "sleep"}),
+              (Journal{"enable 00AABBCCDDEE 1101"}));
+}
+
+TEST(BluefindSearch, FailedPairingIsReportedAndTheSensorNotListed) {
+    SSearchWorld w;
+    w.m_stack.Add(kSensorA, L"TESSEL 1").m_nAuthResult = 1244;
+    std::vector<uint64_t> list;
+    EXPECT_EQ(w.m_search.SearchTesselDevices(list, true, true), 1244u);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(Only(w.m_journal, {"enable", "sleep"}), Journal{});
+
+    std::wstring port = L"stale";
+    EXPECT_EQ(w.m_search.FindTesselBth(port), 1244u);
+    EXPECT_EQ(port, L"");
+
+    // A later sensor that pairs is listed; its pairing's status is the last one.
+    w.m_stack.Add(kSensorB, L"TESSEL 2");
+    EXPECT_EQ(w.m_search.SearchTesselDevices(list, true, true), 0u);
+    EXPECT_EQ(list, std::vector<uint64_t>{kSensorB});
+}
+
+TEST(BluefindSearch, PortNameForms) {
+    struct {
+        const wchar_t* registry;
+        const wchar_t* port; // empty: not found
+    } cases[] = {
+        {L"COM7", L"\\\\.\\COM7"},
+        {L"\\\\.\\COM12", L"\\\\.\\COM12"},
+        {L"\\DosDevices\\COM3", L"\\DosDevices\\COM3"},
+        // 45 characters and the prefix fill the caller's 49; one more does not fit.
+        {L"COM456789012345678901234567890123456789012345",
+         L"\\\\.\\COM456789012345678901234567890123456789012345"},
+        {L"COM4567890123456789012345678901234567890123456", L""},
+    };
+    for (const auto& c : cases) {
+        SSearchWorld w;
+        AddPairedSensor(w, kSensorA, L"TESSEL");
+        w.m_registry.AddModem(kSensorA, c.registry);
+        const std::wstring full = c.registry[0] == L'\\' ? std::wstring(c.registry)
+                                                         : L"\\\\.\\" + std::wstring(c.registry);
+        w.m_ports.m_free = {full};
+        std::wstring port;
+        (void)w.m_search.FindTesselBth(port);
+        EXPECT_EQ(port, c.port) << Narrow(c.registry);
+        EXPECT_LE(port.size(), kMaxPortChars);
+    }
+}
+
+TEST(BluefindSearch, PortInUseMovesOnToTheNextAddress) {
+    SSearchWorld w;
+    AddPairedSensor(w, kSensorA, L"TESSEL 1");
+    AddPairedSensor(w, kSensorB, L"TESSEL 2");
+    w.m_registry.AddModem(kPhone, L"COM3");
+    w.m_registry.AddModem(kSensorA, L"COM4");
+    w.m_registry.AddModem(kSensorB, L"COM5");
+    w.m_ports.m_inUse = {L"\\\\.\\COM4"};
+    w.m_ports.m_free = {L"\\\\.\\COM3", L"\\\\.\\COM5"};
+    w.m_registry.m_bReadLogged = true;
+
+    std::wstring port;
+    EXPECT_EQ(w.m_search.FindTesselBth(port), 0u);
+    EXPECT_EQ(port, L"\\\\.\\COM5");
+    // The values are read from the last to the first, for each address.
+    EXPECT_EQ(
+        Only(w.m_journal, {"read", "try", "find"}),
+        (Journal{"find r0 auth=1 rem=1 unk=1 con=1 inq=0 t=0", "read 2", "read 1", "read PortName",
+                 "try \\\\.\\COM4", "read 0", "read 2", "read PortName", "try \\\\.\\COM5"}));
+}
+
+TEST(BluefindSearch, NoUsablePortAfterTheInquiryEndsTheWalk) {
+    SSearchWorld w;
+    AddPairedSensor(w, kSensorA, L"TESSEL 1");
+    SFakeDevice& fresh = w.m_stack.Add(kSensorB, L"TESSEL 2"); // only an inquiry finds it
+    fresh.m_services = {kSerialPortService};
+    w.m_registry.AddModem(kSensorA, L"COM4"); // missing port
+    w.m_registry.AddModem(kSensorB, L"COM5");
+    w.m_ports.m_free = {L"\\\\.\\COM5"};
+
+    std::wstring port;
+    EXPECT_EQ(w.m_search.FindTesselBth(port), 0u);
+    EXPECT_EQ(port, L"\\\\.\\COM5");
+    // The inquiry lists A again; only the new sensor is tried after it.
+    EXPECT_EQ(Only(w.m_journal, {"find", "try"}),
+              (Journal{"find r0 auth=1 rem=1 unk=1 con=1 inq=0 t=0", "try \\\\.\\COM4",
+                       "find r0 auth=1 rem=1 unk=1 con=1 inq=1 t=10", "try \\\\.\\COM5"}));
+
+    // Nothing usable at all: one inquiry, then the walk ends with no port.
+    SSearchWorld none;
+    AddPairedSensor(none, kSensorA, L"TESSEL 1");
+    none.m_registry.AddModem(kSensorA, L"COM4");
+    EXPECT_EQ(none.m_search.FindTesselBth(port), 0u);
+    EXPECT_EQ(port, L"");
+    EXPECT_EQ(Only(none.m_journal, {"find"}).size(), 2u);
+}
+
+TEST(BluefindSearch, RegistryFailures) {
+    struct {
+        const char* what;
+        int modemKey; // 0 absent, 1 without Count, 2 Count as text, 3 Count 0
+        uint32_t status;
+    } cases[] = {
+        {"no modem key", 0, 2}, {"no Count", 1, 2}, {"Count as text", 2, 13}, {"Count 0", 3, 1168}};
+    for (const auto& c : cases) {
+        SSearchWorld w;
+        AddPairedSensor(w, kSensorA, L"TESSEL");
+        if (c.modemKey >= 1)
+            w.m_registry.m_keys[kModemEnumKey];
+        if (c.modemKey == 2)
+            w.m_registry.SetText(kModemEnumKey, L"Count", L"1");
+        if (c.modemKey == 3)
+            w.m_registry.SetDword(kModemEnumKey, L"Count", 0);
+        std::wstring port;
+        EXPECT_EQ(w.m_search.FindTesselBth(port), c.status) << c.what;
+        EXPECT_EQ(port, L"") << c.what;
+        EXPECT_EQ(Only(w.m_journal, {"try"}), Journal{}) << c.what;
+    }
+
+    // A device key without PortName, or a text too long for its buffer: the
+    // status of that read is the answer.
+    SSearchWorld w;
+    AddPairedSensor(w, kSensorA, L"TESSEL");
+    w.m_registry.AddModem(kSensorA, std::wstring(264, L'C'));
+    std::wstring port;
+    EXPECT_EQ(w.m_search.FindTesselBth(port), 234u);
+}
+
+TEST(BluefindSearch, NoRadio) {
+    SSearchWorld w;
+    w.m_stack.m_nRadios = 0;
+    w.m_stack.m_nNoRadioError = 120;
+    std::wstring port;
+    EXPECT_EQ(w.m_search.FindTesselBth(port), 120u);
+    EXPECT_EQ(port, L"");
+    EXPECT_FALSE(w.m_search.IsTesselConnected());
+    EXPECT_EQ(w.m_search.DeleteUnusedTesselBth(), 120u);
+    EXPECT_EQ(Only(w.m_journal, {"radios", "open"}),
+              (Journal{"radios", "radios", "radios", "radios"}));
+}
+
+TEST(BluefindSearch, NamesThatComeLateOrNever) {
+    SSearchWorld w;
+    AddPairedSensor(w, kSensorA, L"TESSEL 1").m_nBlankReads = -1;
+    AddPairedSensor(w, kSensorB, L"TESSEL 2").m_nBlankReads = 3; // the enumeration and two reads
+    std::vector<uint64_t> list;
+    EXPECT_EQ(w.m_search.SearchTesselDevices(list, false, true), 0u);
+    EXPECT_EQ(list, std::vector<uint64_t>{kSensorB});
+    EXPECT_EQ(Only(w.m_journal, {"info", "sleep"}),
+              (Journal{"info 0012345678AB", "sleep 200", "info 0012345678AB", "sleep 200",
+                       "info 0012345678AB", "sleep 200", "info 0012345678AB", "sleep 200",
+                       "info 0012345678AB", "info 00AABBCCDDEE", "sleep 200", "info 00AABBCCDDEE",
+                       "sleep 200", "info 00AABBCCDDEE"}));
+}
+
+TEST(BluefindSearch, EverySensorOfEveryRadioIsListedOnce) {
+    SSearchWorld w;
+    w.m_stack.m_nRadios = 2;
+    AddPairedSensor(w, kSensorA, L"TESSEL 1");
+    AddPairedSensor(w, kSensorB, L"TESSEL 2").m_nRadio = 1;
+    AddPairedSensor(w, kSensorA, L"TESSEL 1").m_nRadio = 1; // known to both radios
+    w.m_stack.Add(kPhone, L"Phone").m_bRemembered = true;
+    std::vector<uint64_t> list;
+    EXPECT_EQ(w.m_search.SearchTesselDevices(list, false, true), 0u);
+    EXPECT_EQ(list, (std::vector<uint64_t>{kSensorA, kSensorB}));
+}
+
+TEST(BluefindSearch, DeletedSensorsAreDisabledRemovedAndSkippedLater) {
+    SSearchWorld w;
+    AddPairedSensor(w, kSensorA, L"TESSEL 1").m_services = {kSerialPortService,
+                                                            ShortService(0x1105)};
+    w.m_stack.Add(kPhone, L"Phone").m_bRemembered = true;
+    w.m_registry.AddModem(kSensorA, L"COM7");
+    w.m_ports.m_free = {L"\\\\.\\COM7"};
+
+    EXPECT_EQ(w.m_search.DeleteUnusedTesselBth(), 0u);
+    EXPECT_EQ(Only(w.m_journal, {"find", "pair", "enable", "disable", "remove"}),
+              (Journal{"find r0 auth=1 rem=1 unk=1 con=1 inq=0 t=0", "disable 0012345678AB 1101",
+                       "disable 0012345678AB 1105", "remove 0012345678AB"}));
+    EXPECT_EQ(w.m_search.RemovedDevices(), std::vector<uint64_t>{kSensorA});
+
+    // Paired again behind the library's back: this instance still skips it,
+    // the in-range test does not.
+    AddPairedSensor(w, kSensorA, L"TESSEL 1");
+    w.m_journal.clear();
+    std::wstring port;
+    (void)w.m_search.FindTesselBth(port);
+    EXPECT_EQ(port, L"");
+    EXPECT_EQ(Only(w.m_journal, {"pair", "services", "try"}), Journal{});
+    EXPECT_TRUE(w.m_search.IsTesselConnected());
+
+    // Nothing to delete: status 0, the list unchanged.
+    SSearchWorld empty;
+    EXPECT_EQ(empty.m_search.DeleteUnusedTesselBth(), 0u);
+    EXPECT_TRUE(empty.m_search.RemovedDevices().empty());
+}
+
+TEST(BluefindSearch, InRangeTestAsksForAuthenticatedDevicesWithAShortInquiry) {
+    SSearchWorld w;
+    w.m_stack.Add(kPhone, L"Phone").m_bAuthenticated = true;
+    AddPairedSensor(w, kSensorA, L"TESSEL 1");
+    AddPairedSensor(w, kSensorB, L"TESSEL 2");
+    EXPECT_TRUE(w.m_search.IsTesselConnected());
+    // Stops at the first sensor.
+    EXPECT_EQ(Only(w.m_journal, {"find", "info"}),
+              (Journal{"find r0 auth=1 rem=0 unk=0 con=0 inq=1 t=1", "info 001122334455",
+                       "info 0012345678AB"}));
+
+    SSearchWorld away;
+    AddPairedSensor(away, kSensorA, L"TESSEL 1").m_bInRange = false;
+    away.m_stack.Add(kSensorB, L"TESSEL 2"); // in range, not paired
+    EXPECT_FALSE(away.m_search.IsTesselConnected());
+}
+
+} // namespace
+} // namespace bluefind::test
