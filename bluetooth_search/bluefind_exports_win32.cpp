@@ -1,0 +1,60 @@
+// The library's exports. One search object per loaded library: it keeps the
+// removed-device list for as long as the library stays in the process.
+#include "bluetooth_stack_win32.h"
+#include "search_platform_win32.h"
+#include "tessel_search.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <exception>
+#include <new>
+
+namespace {
+
+bluefind::CTesselSearch& Search() {
+    static bluefind::CWin32BluetoothStack s_stack;
+    static bluefind::CWin32Registry s_registry;
+    static bluefind::CWin32PortProbe s_ports;
+    static bluefind::CWin32Sleeper s_sleeper;
+    static bluefind::CTesselSearch s_search(s_stack, s_registry, s_ports, s_sleeper);
+    return s_search;
+}
+
+// Nothing thrown may leave an export: it becomes a platform code.
+template <typename F> DWORD Guarded(F&& f) {
+    try {
+        return f();
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    } catch (...) {
+        return ERROR_INTERNAL_ERROR;
+    }
+}
+
+} // namespace
+
+// pPort: the caller's zeroed buffer of 50 wide characters; it receives the
+// port name with its terminator, or the empty text.
+extern "C" DWORD WINAPI FindTesselBth(wchar_t* pPort) {
+    if (!pPort)
+        return ERROR_INVALID_PARAMETER;
+    pPort[0] = L'\0';
+    return Guarded([pPort]() -> DWORD {
+        std::wstring strPort;
+        const DWORD dwStatus = Search().FindTesselBth(strPort);
+        if (strPort.size() > bluefind::kMaxPortChars)
+            strPort.clear();
+        std::memcpy(pPort, strPort.c_str(), (strPort.size() + 1) * sizeof(wchar_t));
+        return dwStatus;
+    });
+}
+
+extern "C" BYTE WINAPI IsTesselConnected() {
+    const DWORD dwFound = Guarded([]() -> DWORD { return Search().IsTesselConnected() ? 1 : 0; });
+    return dwFound == 1 ? 1 : 0;
+}
+
+extern "C" DWORD WINAPI DeleteUnusedTesselBth() {
+    return Guarded([]() -> DWORD { return Search().DeleteUnusedTesselBth(); });
+}
