@@ -74,9 +74,15 @@ void Flush(SStandIn& s) {
     }
 }
 
+// Journals the call on its way out; the log file's own calls must not
+// change the error the caller is about to read.
 struct SCall {
     SStandIn& m_s = StandIn();
-    ~SCall() { Flush(m_s); }
+    ~SCall() {
+        const DWORD dwError = ::GetLastError();
+        Flush(m_s);
+        ::SetLastError(dwError);
+    }
 };
 
 bool RadioIndex(SStandIn& s, HANDLE hRadio, int& nRadio) {

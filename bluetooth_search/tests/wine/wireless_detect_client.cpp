@@ -1,0 +1,83 @@
+// End to end under Wine: TORVEX.exe in a folder with the real Bluefind.dll
+// and the stand-in Bluetooth module detects a paired sensor whose serial
+// port is COM<n> (a pseudo-terminal with the wireless-sensor simulator on
+// its far end, set up by serial_pty_test.sh); InitLink and ReadSensor on
+// that port answer from the simulator. Then the same server binary beside
+// Wine's own Bluetooth module reports no sensor and serves on.
+// Prints one line per check and exits 0 when all pass.
+//   bluefind_wireless_client <n>
+#include "bluefind_wine_support.h"
+#include "server_client.h"
+
+#include <cstdio>
+#include <string>
+
+using namespace bluefind::wine;
+using torvex::client::CServerProcess;
+using torvex::client::SAnswer;
+
+namespace {
+
+int g_nFailures = 0;
+
+void Check(bool bOk, const char* pWhat, const SAnswer& a) {
+    g_nFailures += bOk ? 0 : 1;
+    std::printf("%s %s: ERROR %d RESULT \"%s\" (%d polls)\n", bOk ? "ok  " : "FAIL", pWhat,
+                a.m_nError, a.m_strResult.c_str(), a.m_nPolls);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string strNumber = argc > 1 ? argv[1] : "7";
+    const std::string strPort = "\\\\.\\COM" + strNumber;
+
+    CStackFolder stack;
+    stack.Prepare(L"bluefind_wireless", true);
+    stack.Add(L"TORVEX.exe");
+    stack.Script(L"device 0012345678AB paired services=1101 name=TESSEL W 0042\n");
+    RemoveModems();
+    AddModems({{L"0012345678AB", L"COM" + std::wstring(strNumber.begin(), strNumber.end()), true}});
+    {
+        CServerProcess server(stack.Folder() + L"TORVEX.exe", "box=5841");
+        if (!server.Started()) {
+            std::printf("FAIL server did not start\n");
+            RemoveModems();
+            return 2;
+        }
+        const SAnswer found = server.Send(11);
+        Check(found.m_bAnswered && found.m_nError == 0 && found.m_strResult == strPort,
+              "DetectWireless", found);
+        const SAnswer link = server.Send(20, found.m_strResult);
+        Check(link.m_bAnswered && link.m_nError == 0, "InitLink", link);
+        const SAnswer sensor = server.Send(40);
+        Check(sensor.m_bAnswered && sensor.m_nError == 0 &&
+                  sensor.m_strResult == "1;1122334455;1560",
+              "ReadSensor", sensor);
+        const SAnswer kind = server.Send(43);
+        Check(kind.m_bAnswered && kind.m_strResult == "4", "ReadLinkType", kind);
+        const SAnswer stop = server.Send(21);
+        Check(stop.m_bAnswered && stop.m_nError == 0, "StopLink", stop);
+    }
+    const bool bLookedUp = ContainsPrefix(stack.Log(), "find radio=0 ");
+    g_nFailures += bLookedUp ? 0 : 1;
+    std::printf("%s the stand-in served the search\n", bLookedUp ? "ok  " : "FAIL");
+    RemoveModems();
+
+    CStackFolder own;
+    own.Prepare(L"bluefind_own_stack", false);
+    own.Add(L"TORVEX.exe");
+    {
+        CServerProcess server(own.Folder() + L"TORVEX.exe", "box=5841");
+        if (!server.Started()) {
+            std::printf("FAIL server did not start beside Wine's own Bluetooth\n");
+            return 2;
+        }
+        const SAnswer none = server.Send(11);
+        Check(none.m_bAnswered && none.m_nError == 0 && none.m_strResult.empty(),
+              "DetectWireless with Wine's own Bluetooth", none);
+        const SAnswer next = server.Send(99);
+        Check(next.m_bAnswered && next.m_nError == 22, "the server serves on", next);
+    }
+    return g_nFailures == 0 ? 0 : 1;
+}
