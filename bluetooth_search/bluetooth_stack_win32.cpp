@@ -1,22 +1,7 @@
 #include "bluetooth_stack_win32.h"
 
+#include "bluetooth_win32_types.h"
 #include "unique_handle.h"
-
-#include <windows.h>
-
-#include <bluetoothapis.h>
-
-#include <algorithm>
-#include <cstring>
-
-// In the import library but not in the SDK header of this tool chain.
-extern "C" DWORD WINAPI BluetoothAuthenticateDevice(HWND hwndParent, HANDLE hRadio,
-                                                    BLUETOOTH_DEVICE_INFO* pbtdi, PWSTR pszPasskey,
-                                                    ULONG ulPasskeyLength);
-#ifndef BLUETOOTH_SERVICE_ENABLE
-#define BLUETOOTH_SERVICE_DISABLE 0x00
-#define BLUETOOTH_SERVICE_ENABLE 0x01
-#endif
 
 namespace bluefind {
 
@@ -40,42 +25,7 @@ HANDLE Radio(RadioId radio) {
 BLUETOOTH_DEVICE_INFO ToPlatform(const SDeviceInfo& info) {
     BLUETOOTH_DEVICE_INFO out{};
     out.dwSize = sizeof out;
-    out.Address.ullLong = info.m_nAddress;
-    out.fConnected = info.m_bConnected;
-    out.fRemembered = info.m_bRemembered;
-    out.fAuthenticated = info.m_bAuthenticated;
-    const size_t n = std::min(info.m_strName.size(), size_t(BLUETOOTH_MAX_NAME_SIZE - 1));
-    std::memcpy(out.szName, info.m_strName.data(), n * sizeof(wchar_t));
-    return out;
-}
-
-SDeviceInfo FromPlatform(BLUETOOTH_DEVICE_INFO& info) {
-    // The platform's name is not trusted to end inside its array.
-    info.szName[BLUETOOTH_MAX_NAME_SIZE - 1] = L'\0';
-    SDeviceInfo out;
-    out.m_nAddress = info.Address.ullLong & 0xFFFFFFFFFFFFull;
-    out.m_strName = info.szName;
-    out.m_bConnected = info.fConnected != FALSE;
-    out.m_bRemembered = info.fRemembered != FALSE;
-    out.m_bAuthenticated = info.fAuthenticated != FALSE;
-    return out;
-}
-
-GUID ToPlatform(const SGuid& g) {
-    GUID out;
-    out.Data1 = g.m_nData1;
-    out.Data2 = g.m_nData2;
-    out.Data3 = g.m_nData3;
-    std::memcpy(out.Data4, g.m_aData4, sizeof out.Data4);
-    return out;
-}
-
-SGuid FromPlatform(const GUID& g) {
-    SGuid out;
-    out.m_nData1 = g.Data1;
-    out.m_nData2 = g.Data2;
-    out.m_nData3 = g.Data3;
-    std::memcpy(out.m_aData4, g.Data4, sizeof out.m_aData4);
+    FillPlatform(out, info);
     return out;
 }
 

@@ -1,6 +1,6 @@
 #include "search_fakes.h"
 
-#include <cstdio>
+#include <gtest/gtest.h>
 
 namespace bluefind::test {
 
@@ -11,142 +11,83 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
-SGuid ShortService(uint16_t nShort) {
-    SGuid g = kSerialPortService;
-    g.m_nData1 = nShort;
-    return g;
+void CFakeStack::Load(const std::string& strScript) {
+    std::string strError;
+    m_world = bthsim::CBthWorld();
+    if (!m_world.Load(strScript, strError))
+        ADD_FAILURE() << "script: " << strError;
+}
+
+bthsim::SSimDevice& CFakeStack::Device(uint64_t nAddress) {
+    bthsim::SSimDevice* d = m_world.Device(nAddress);
+    if (!d) {
+        ADD_FAILURE() << "no device " << Narrow(AddressText(nAddress));
+        static bthsim::SSimDevice s_none;
+        return s_none;
+    }
+    return *d;
+}
+
+uint32_t CFakeStack::Flush(uint32_t nResult) {
+    for (std::string& line : m_world.TakeJournal())
+        m_journal.push_back(std::move(line));
+    return nResult;
 }
 
 namespace {
 
-std::string Addr(uint64_t nAddress) {
-    return Narrow(AddressText(nAddress));
-}
+constexpr RadioId kFirstRadio = 100;
 
-std::string ServiceText(const SGuid& g) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(g.m_nData1));
-    return text;
+int RadioIndex(RadioId radio) {
+    return static_cast<int>(radio - kFirstRadio);
 }
 
 } // namespace
 
-SFakeDevice& CFakeStack::Add(uint64_t nAddress, const std::wstring& strName) {
-    SFakeDevice d;
-    d.m_nAddress = nAddress;
-    d.m_strName = strName;
-    m_devices.push_back(d);
-    return m_devices.back();
-}
-
-SFakeDevice* CFakeStack::Find(uint64_t nAddress) {
-    for (SFakeDevice& d : m_devices)
-        if (d.m_nAddress == nAddress)
-            return &d;
-    return nullptr;
-}
-
-SDeviceInfo CFakeStack::Report(SFakeDevice& d) {
-    SDeviceInfo info;
-    info.m_nAddress = d.m_nAddress;
-    info.m_bAuthenticated = d.m_bAuthenticated;
-    info.m_bRemembered = d.m_bRemembered;
-    info.m_bConnected = d.m_bConnected && d.m_bInRange;
-    if (d.m_nBlankReads == 0)
-        info.m_strName = d.m_strName;
-    else if (d.m_nBlankReads > 0)
-        --d.m_nBlankReads;
-    return info;
-}
-
 uint32_t CFakeStack::ForEachRadio(const std::function<bool(RadioId)>& visit) {
     m_journal.push_back("radios");
-    if (m_nRadios == 0)
+    if (m_world.Radios() == 0)
         return m_nNoRadioError;
-    for (int r = 0; r < m_nRadios; ++r)
-        if (!visit(static_cast<RadioId>(100 + r)))
+    for (int r = 0; r < m_world.Radios(); ++r)
+        if (!visit(kFirstRadio + r))
             break;
     return 0;
 }
 
-void CFakeStack::ForEachDevice(RadioId radio, const SSearchParams& p,
+void CFakeStack::ForEachDevice(RadioId radio, const SSearchParams& params,
                                const std::function<bool(const SDeviceInfo&)>& visit) {
-    char text[96];
-    std::snprintf(text, sizeof text, "find r%d auth=%d rem=%d unk=%d con=%d inq=%d t=%d",
-                  static_cast<int>(radio - 100), p.m_bReturnAuthenticated, p.m_bReturnRemembered,
-                  p.m_bReturnUnknown, p.m_bReturnConnected, p.m_bIssueInquiry,
-                  p.m_nTimeoutMultiplier);
-    m_journal.push_back(text);
-    for (size_t i = 0; i < m_devices.size(); ++i) {
-        SFakeDevice& d = m_devices[i];
-        if (d.m_nRadio != static_cast<int>(radio - 100))
-            continue;
-        const bool bSeen = p.m_bIssueInquiry ? d.m_bInRange : d.m_bRemembered;
-        const bool bClass = (p.m_bReturnAuthenticated && d.m_bAuthenticated) ||
-                            (p.m_bReturnRemembered && d.m_bRemembered) ||
-                            (p.m_bReturnUnknown && !d.m_bRemembered) ||
-                            (p.m_bReturnConnected && d.m_bConnected);
-        if (bSeen && bClass && !visit(Report(m_devices[i])))
+    const std::vector<size_t> found = m_world.Search(RadioIndex(radio), params);
+    Flush(0);
+    for (size_t index : found)
+        if (!visit(m_world.Report(index)))
             return;
-    }
 }
 
 uint32_t CFakeStack::GetDeviceInfo(RadioId, SDeviceInfo& info) {
-    m_journal.push_back("info " + Addr(info.m_nAddress));
-    SFakeDevice* d = Find(info.m_nAddress);
-    if (!d)
-        return 1168;
-    info = Report(*d);
-    return 0;
+    SDeviceInfo fresh;
+    const uint32_t nResult = m_world.GetInfo(info.m_nAddress, fresh);
+    if (nResult == 0)
+        info = fresh;
+    return Flush(nResult);
 }
 
 uint32_t CFakeStack::AuthenticateDevice(RadioId, const SDeviceInfo& info,
                                         const std::wstring& strPasskey) {
-    m_journal.push_back("pair " + Addr(info.m_nAddress) + " " + Narrow(strPasskey));
-    SFakeDevice* d = Find(info.m_nAddress);
-    if (!d)
-        return 1168;
-    if (d->m_nAuthResult != 0)
-        return d->m_nAuthResult;
-    d->m_bAuthenticated = d->m_bRemembered = true;
-    return 0;
+    return Flush(m_world.Authenticate(info.m_nAddress, strPasskey));
 }
 
 uint32_t CFakeStack::EnumerateInstalledServices(RadioId, const SDeviceInfo& info, size_t nMax,
                                                 std::vector<SGuid>& services) {
-    m_journal.push_back("services " + Addr(info.m_nAddress) + " max " + std::to_string(nMax));
-    services.clear();
-    SFakeDevice* d = Find(info.m_nAddress);
-    if (!d)
-        return 1168;
-    for (size_t i = 0; i < d->m_services.size() && i < nMax; ++i)
-        services.push_back(d->m_services[i]);
-    return 0;
+    return Flush(m_world.Services(info.m_nAddress, nMax, services));
 }
 
 uint32_t CFakeStack::SetServiceState(RadioId, const SDeviceInfo& info, const SGuid& service,
                                      bool bEnable) {
-    m_journal.push_back(std::string(bEnable ? "enable " : "disable ") + Addr(info.m_nAddress) +
-                        " " + ServiceText(service));
-    SFakeDevice* d = Find(info.m_nAddress);
-    if (!d)
-        return 1168;
-    auto it = std::find(d->m_services.begin(), d->m_services.end(), service);
-    if (bEnable && it == d->m_services.end())
-        d->m_services.push_back(service);
-    if (!bEnable && it != d->m_services.end())
-        d->m_services.erase(it);
-    return 0;
+    return Flush(m_world.SetService(info.m_nAddress, service, bEnable));
 }
 
 uint32_t CFakeStack::RemoveDevice(uint64_t nAddress) {
-    m_journal.push_back("remove " + Addr(nAddress));
-    SFakeDevice* d = Find(nAddress);
-    if (!d)
-        return 1168;
-    d->m_bAuthenticated = d->m_bRemembered = false;
-    d->m_services.clear();
-    return 0;
+    return Flush(m_world.Remove(nAddress));
 }
 
 class CFakeKey final : public IRegistryKey {

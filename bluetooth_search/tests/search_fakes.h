@@ -2,6 +2,7 @@
 // Recording fakes of the search's ports: a Bluetooth stack with scripted
 // radios and devices, an in-memory registry and a set of openable ports.
 // Every call lands in one journal, so tests compare whole call sequences.
+#include "bth_world.h"
 #include "tessel_search.h"
 
 #include <map>
@@ -16,27 +17,15 @@ using Journal = std::vector<std::string>;
 
 std::string Narrow(const std::wstring& text);
 
-struct SFakeDevice {
-    uint64_t m_nAddress = 0;
-    std::wstring m_strName;
-    bool m_bAuthenticated = false;
-    bool m_bRemembered = false;
-    bool m_bConnected = false;
-    bool m_bInRange = true;
-    int m_nBlankReads = 0; // reads that report no name (-1: never a name)
-    uint32_t m_nAuthResult = 0;
-    std::vector<SGuid> m_services;
-    int m_nRadio = 0;
-};
-
-// Devices are returned as a platform would: remembered ones without an
-// inquiry, and with one those in range, each when one of its classes is asked for.
+// The Bluetooth stack over the stand-in's scripted world (bth_world.h), so
+// host and Wine tests share one model of the platform. Each call's journal
+// lines join the shared journal; ForEachRadio adds "radios".
 class CFakeStack final : public IBluetoothStack {
 public:
     explicit CFakeStack(Journal& journal) : m_journal(journal) {}
 
-    SFakeDevice& Add(uint64_t nAddress, const std::wstring& strName);
-    SFakeDevice* Find(uint64_t nAddress);
+    void Load(const std::string& strScript);
+    bthsim::SSimDevice& Device(uint64_t nAddress);
 
     uint32_t ForEachRadio(const std::function<bool(RadioId)>& visit) override;
     void ForEachDevice(RadioId radio, const SSearchParams& params,
@@ -50,12 +39,11 @@ public:
                              bool bEnable) override;
     uint32_t RemoveDevice(uint64_t nAddress) override;
 
-    int m_nRadios = 1;
     uint32_t m_nNoRadioError = 259;
-    std::vector<SFakeDevice> m_devices;
 
 private:
-    SDeviceInfo Report(SFakeDevice& device);
+    uint32_t Flush(uint32_t nResult);
+    bthsim::CBthWorld m_world;
     Journal& m_journal;
 };
 
@@ -112,8 +100,5 @@ struct SSearchWorld {
     CFakeSleeper m_sleeper{m_journal};
     CTesselSearch m_search{m_stack, m_registry, m_ports, m_sleeper};
 };
-
-// A service class with the Bluetooth base identifier and the given short form.
-SGuid ShortService(uint16_t nShort);
 
 } // namespace bluefind::test

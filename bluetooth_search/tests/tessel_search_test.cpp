@@ -11,6 +11,11 @@ constexpr uint64_t kSensorA = 0x0012345678AB;
 constexpr uint64_t kSensorB = 0x00AABBCCDDEE;
 constexpr uint64_t kPhone = 0x001122334455;
 
+const std::string kFind = "find radio=0 auth=1 rem=1 unk=1 con=1 inquiry=0 timeout=0";
+const std::string kFindWithInquiry = "find radio=0 auth=1 rem=1 unk=1 con=1 inquiry=1 timeout=10";
+const std::string kSerial = "{00001101-0000-1000-8000-00805F9B34FB}";
+const std::string kObex = "{00001105-0000-1000-8000-00805F9B34FB}";
+
 // The journal lines that start with one of the prefixes.
 Journal Only(const Journal& journal, std::initializer_list<const char*> prefixes) {
     Journal out;
@@ -21,13 +26,6 @@ Journal Only(const Journal& journal, std::initializer_list<const char*> prefixes
                 break;
             }
     return out;
-}
-
-SFakeDevice& AddPairedSensor(SSearchWorld& w, uint64_t nAddress, const wchar_t* pName) {
-    SFakeDevice& d = w.m_stack.Add(nAddress, pName);
-    d.m_bAuthenticated = d.m_bRemembered = true;
-    d.m_services = {kSerialPortService};
-    return d;
 }
 
 TEST(BluefindText, AddressTextAndSensorName) {
@@ -47,22 +45,22 @@ TEST(BluefindText, AddressTextAndSensorName) {
 
 TEST(BluefindSearch, PairedSensorIsFoundWithoutAnInquiry) {
     SSearchWorld w;
-    AddPairedSensor(w, kSensorA, L"TESSEL W 0042");
+    w.m_stack.Load("device 0012345678AB paired services=1101 name=TESSEL W 0042\n");
     w.m_registry.AddModem(kSensorA, L"COM7");
     w.m_ports.m_free = {L"\\\\.\\COM7"};
 
     std::wstring port;
     EXPECT_EQ(w.m_search.FindTesselBth(port), 0u);
     EXPECT_EQ(port, L"\\\\.\\COM7");
-    EXPECT_EQ(Only(w.m_journal, {"find", "info", "pair", "services", "enable", "sleep", "try"}),
-              (Journal{"find r0 auth=1 rem=1 unk=1 con=1 inq=0 t=0", "info 0012345678AB",
-                       "services 0012345678AB max 20", "try \\\\.\\COM7"}));
+    EXPECT_EQ(
+        Only(w.m_journal, {"find", "info", "pair", "services", "enable", "sleep", "try"}),
+        (Journal{kFind, "info 0012345678AB", "services 0012345678AB max 20", "try \\\\.\\COM7"}));
 }
 
 TEST(BluefindSearch, UnpairedSensorIsPairedAndGetsItsSerialService) {
     SSearchWorld w;
-    w.m_stack.Add(kPhone, L"Phone");
-    w.m_stack.Add(kSensorA, L"TESSEL W 0042").m_services = {ShortService(0x1105)};
+    w.m_stack.Load("device 001122334455 name=Phone\n"
+                   "device 0012345678AB services=1105 name=TESSEL W 0042\n");
     w.m_registry.AddModem(kSensorA, L"COM9");
     w.m_ports.m_free = {L"\\\\.\\COM9"};
 
@@ -71,27 +69,26 @@ TEST(BluefindSearch, UnpairedSensorIsPairedAndGetsItsSerialService) {
     EXPECT_EQ(port, L"\\\\.\\COM9");
     // Nothing is remembered: the second search makes the inquiry.
     EXPECT_EQ(Only(w.m_journal, {"find", "pair", "services", "enable", "sleep", "try"}),
-              (Journal{"find r0 auth=1 rem=1 unk=1 con=1 inq=0 t=0",
-                       "find r0 auth=1 rem=1 unk=1 con=1 inq=1 t=10", "pair 0012345678AB 8629",
-                       "services 0012345678AB max 20", "enable 0012345678AB 1101", "sleep 5000",
-                       "try \\\\.\\COM9"}));
+              (Journal{kFind, kFindWithInquiry, "pair 0012345678AB passkey=8629 -> 0",
+                       "services 0012345678AB max 20", "enable 0012345678AB " + kSerial + " -> 0",
+                       "sleep 5000", "try \\\\.\\COM9"}));
 }
 
 TEST(BluefindSearch, InstalledSerialServiceIsLeftAlone) {
     SSearchWorld w;
-    AddPairedSensor(w, kSensorA, L"TESSEL").m_services = {ShortService(0x1105), kSerialPortService};
-    // Paired, but its serial service was switched off: enabled, no pause.
-    AddPairedSensor(w, kSensorB, L"TESSEL").m_services = {};
+    // B is paired, but its serial service was switched off: enabled, no pause.
+    w.m_stack.Load("device 0012345678AB paired services=1105,1101 name=TESSEL\n"
+                   "device 00AABBCCDDEE paired name=TESSEL\n");
     std::vector<uint64_t> list;
     EXPECT_EQ(w.m_search.SearchTesselDevices(list, false, true), 0u);
     EXPECT_EQ(list, (std::vector<uint64_t>{kSensorA, kSensorB}));
     EXPECT_EQ(Only(w.m_journal, {"pair", "enable", "disable", "sleep"}),
-              (Journal{"enable 00AABBCCDDEE 1101"}));
+              (Journal{"enable 00AABBCCDDEE " + kSerial + " -> 0"}));
 }
 
 TEST(BluefindSearch, FailedPairingIsReportedAndTheSensorNotListed) {
     SSearchWorld w;
-    w.m_stack.Add(kSensorA, L"TESSEL 1").m_nAuthResult = 1244;
+    w.m_stack.Load("device 0012345678AB pin=1111 name=TESSEL 1\n");
     std::vector<uint64_t> list;
     EXPECT_EQ(w.m_search.SearchTesselDevices(list, true, true), 1244u);
     EXPECT_TRUE(list.empty());
@@ -102,7 +99,8 @@ TEST(BluefindSearch, FailedPairingIsReportedAndTheSensorNotListed) {
     EXPECT_EQ(port, L"");
 
     // A later sensor that pairs is listed; its pairing's status is the last one.
-    w.m_stack.Add(kSensorB, L"TESSEL 2");
+    w.m_stack.Load("device 0012345678AB pin=1111 name=TESSEL 1\n"
+                   "device 00AABBCCDDEE name=TESSEL 2\n");
     EXPECT_EQ(w.m_search.SearchTesselDevices(list, true, true), 0u);
     EXPECT_EQ(list, std::vector<uint64_t>{kSensorB});
 }
@@ -122,7 +120,7 @@ TEST(BluefindSearch, PortNameForms) {
     };
     for (const auto& c : cases) {
         SSearchWorld w;
-        AddPairedSensor(w, kSensorA, L"TESSEL");
+        w.m_stack.Load("device 0012345678AB paired services=1101 name=TESSEL\n");
         w.m_registry.AddModem(kSensorA, c.registry);
         const std::wstring full = c.registry[0] == L'\\' ? std::wstring(c.registry)
                                                          : L"\\\\.\\" + std::wstring(c.registry);
@@ -136,8 +134,8 @@ TEST(BluefindSearch, PortNameForms) {
 
 TEST(BluefindSearch, PortInUseMovesOnToTheNextAddress) {
     SSearchWorld w;
-    AddPairedSensor(w, kSensorA, L"TESSEL 1");
-    AddPairedSensor(w, kSensorB, L"TESSEL 2");
+    w.m_stack.Load("device 0012345678AB paired services=1101 name=TESSEL 1\n"
+                   "device 00AABBCCDDEE paired services=1101 name=TESSEL 2\n");
     w.m_registry.AddModem(kPhone, L"COM3");
     w.m_registry.AddModem(kSensorA, L"COM4");
     w.m_registry.AddModem(kSensorB, L"COM5");
@@ -149,17 +147,16 @@ TEST(BluefindSearch, PortInUseMovesOnToTheNextAddress) {
     EXPECT_EQ(w.m_search.FindTesselBth(port), 0u);
     EXPECT_EQ(port, L"\\\\.\\COM5");
     // The values are read from the last to the first, for each address.
-    EXPECT_EQ(
-        Only(w.m_journal, {"read", "try", "find"}),
-        (Journal{"find r0 auth=1 rem=1 unk=1 con=1 inq=0 t=0", "read 2", "read 1", "read PortName",
-                 "try \\\\.\\COM4", "read 0", "read 2", "read PortName", "try \\\\.\\COM5"}));
+    EXPECT_EQ(Only(w.m_journal, {"read", "try", "find"}),
+              (Journal{kFind, "read 2", "read 1", "read PortName", "try \\\\.\\COM4", "read 0",
+                       "read 2", "read PortName", "try \\\\.\\COM5"}));
 }
 
 TEST(BluefindSearch, NoUsablePortAfterTheInquiryEndsTheWalk) {
     SSearchWorld w;
-    AddPairedSensor(w, kSensorA, L"TESSEL 1");
-    SFakeDevice& fresh = w.m_stack.Add(kSensorB, L"TESSEL 2"); // only an inquiry finds it
-    fresh.m_services = {kSerialPortService};
+    // B is not remembered: only the inquiry finds it.
+    w.m_stack.Load("device 0012345678AB paired services=1101 name=TESSEL 1\n"
+                   "device 00AABBCCDDEE services=1101 name=TESSEL 2\n");
     w.m_registry.AddModem(kSensorA, L"COM4"); // missing port
     w.m_registry.AddModem(kSensorB, L"COM5");
     w.m_ports.m_free = {L"\\\\.\\COM5"};
@@ -169,16 +166,15 @@ TEST(BluefindSearch, NoUsablePortAfterTheInquiryEndsTheWalk) {
     EXPECT_EQ(port, L"\\\\.\\COM5");
     // The inquiry lists A again; only the new sensor is tried after it.
     EXPECT_EQ(Only(w.m_journal, {"find", "try"}),
-              (Journal{"find r0 auth=1 rem=1 unk=1 con=1 inq=0 t=0", "try \\\\.\\COM4",
-                       "find r0 auth=1 rem=1 unk=1 con=1 inq=1 t=10", "try \\\\.\\COM5"}));
+              (Journal{kFind, "try \\\\.\\COM4", kFindWithInquiry, "try \\\\.\\COM5"}));
 
     // Nothing usable at all: one inquiry, then the walk ends with no port.
     SSearchWorld none;
-    AddPairedSensor(none, kSensorA, L"TESSEL 1");
+    none.m_stack.Load("device 0012345678AB paired services=1101 name=TESSEL 1\n");
     none.m_registry.AddModem(kSensorA, L"COM4");
     EXPECT_EQ(none.m_search.FindTesselBth(port), 0u);
     EXPECT_EQ(port, L"");
-    EXPECT_EQ(Only(none.m_journal, {"find"}).size(), 2u);
+    EXPECT_EQ(Only(none.m_journal, {"find"}), (Journal{kFind, kFindWithInquiry}));
 }
 
 TEST(BluefindSearch, RegistryFailures) {
@@ -190,7 +186,7 @@ TEST(BluefindSearch, RegistryFailures) {
         {"no modem key", 0, 2}, {"no Count", 1, 2}, {"Count as text", 2, 13}, {"Count 0", 3, 1168}};
     for (const auto& c : cases) {
         SSearchWorld w;
-        AddPairedSensor(w, kSensorA, L"TESSEL");
+        w.m_stack.Load("device 0012345678AB paired services=1101 name=TESSEL\n");
         if (c.modemKey >= 1)
             w.m_registry.m_keys[kModemEnumKey];
         if (c.modemKey == 2)
@@ -203,10 +199,10 @@ TEST(BluefindSearch, RegistryFailures) {
         EXPECT_EQ(Only(w.m_journal, {"try"}), Journal{}) << c.what;
     }
 
-    // A device key without PortName, or a text too long for its buffer: the
-    // status of that read is the answer.
+    // A port name too long for its registry buffer: the status of that read
+    // is the answer.
     SSearchWorld w;
-    AddPairedSensor(w, kSensorA, L"TESSEL");
+    w.m_stack.Load("device 0012345678AB paired services=1101 name=TESSEL\n");
     w.m_registry.AddModem(kSensorA, std::wstring(264, L'C'));
     std::wstring port;
     EXPECT_EQ(w.m_search.FindTesselBth(port), 234u);
@@ -214,7 +210,7 @@ TEST(BluefindSearch, RegistryFailures) {
 
 TEST(BluefindSearch, NoRadio) {
     SSearchWorld w;
-    w.m_stack.m_nRadios = 0;
+    w.m_stack.Load("radios 0\n");
     w.m_stack.m_nNoRadioError = 120;
     std::wstring port;
     EXPECT_EQ(w.m_search.FindTesselBth(port), 120u);
@@ -227,8 +223,9 @@ TEST(BluefindSearch, NoRadio) {
 
 TEST(BluefindSearch, NamesThatComeLateOrNever) {
     SSearchWorld w;
-    AddPairedSensor(w, kSensorA, L"TESSEL 1").m_nBlankReads = -1;
-    AddPairedSensor(w, kSensorB, L"TESSEL 2").m_nBlankReads = 3; // the enumeration and two reads
+    // B gives its name after the enumeration and two reads.
+    w.m_stack.Load("device 0012345678AB paired services=1101 blank=-1 name=TESSEL 1\n"
+                   "device 00AABBCCDDEE paired services=1101 blank=3 name=TESSEL 2\n");
     std::vector<uint64_t> list;
     EXPECT_EQ(w.m_search.SearchTesselDevices(list, false, true), 0u);
     EXPECT_EQ(list, std::vector<uint64_t>{kSensorB});
@@ -241,33 +238,37 @@ TEST(BluefindSearch, NamesThatComeLateOrNever) {
 
 TEST(BluefindSearch, EverySensorOfEveryRadioIsListedOnce) {
     SSearchWorld w;
-    w.m_stack.m_nRadios = 2;
-    AddPairedSensor(w, kSensorA, L"TESSEL 1");
-    AddPairedSensor(w, kSensorB, L"TESSEL 2").m_nRadio = 1;
-    AddPairedSensor(w, kSensorA, L"TESSEL 1").m_nRadio = 1; // known to both radios
-    w.m_stack.Add(kPhone, L"Phone").m_bRemembered = true;
+    // A is known to both radios.
+    w.m_stack.Load("radios 2\n"
+                   "device 0012345678AB paired services=1101 name=TESSEL 1\n"
+                   "device 00AABBCCDDEE paired services=1101 radio=1 name=TESSEL 2\n"
+                   "device 0012345678AB paired services=1101 radio=1 name=TESSEL 1\n"
+                   "device 001122334455 remembered name=Phone\n");
     std::vector<uint64_t> list;
     EXPECT_EQ(w.m_search.SearchTesselDevices(list, false, true), 0u);
     EXPECT_EQ(list, (std::vector<uint64_t>{kSensorA, kSensorB}));
+    EXPECT_EQ(Only(w.m_journal, {"find"}),
+              (Journal{kFind, "find radio=1 auth=1 rem=1 unk=1 con=1 inquiry=0 timeout=0"}));
 }
 
 TEST(BluefindSearch, DeletedSensorsAreDisabledRemovedAndSkippedLater) {
     SSearchWorld w;
-    AddPairedSensor(w, kSensorA, L"TESSEL 1").m_services = {kSerialPortService,
-                                                            ShortService(0x1105)};
-    w.m_stack.Add(kPhone, L"Phone").m_bRemembered = true;
+    w.m_stack.Load("device 0012345678AB paired services=1101,1105 name=TESSEL 1\n"
+                   "device 001122334455 remembered name=Phone\n");
     w.m_registry.AddModem(kSensorA, L"COM7");
     w.m_ports.m_free = {L"\\\\.\\COM7"};
 
     EXPECT_EQ(w.m_search.DeleteUnusedTesselBth(), 0u);
     EXPECT_EQ(Only(w.m_journal, {"find", "pair", "enable", "disable", "remove"}),
-              (Journal{"find r0 auth=1 rem=1 unk=1 con=1 inq=0 t=0", "disable 0012345678AB 1101",
-                       "disable 0012345678AB 1105", "remove 0012345678AB"}));
+              (Journal{kFind, "disable 0012345678AB " + kSerial + " -> 0",
+                       "disable 0012345678AB " + kObex + " -> 0", "remove 0012345678AB -> 0"}));
     EXPECT_EQ(w.m_search.RemovedDevices(), std::vector<uint64_t>{kSensorA});
 
     // Paired again behind the library's back: this instance still skips it,
     // the in-range test does not.
-    AddPairedSensor(w, kSensorA, L"TESSEL 1");
+    bthsim::SSimDevice& again = w.m_stack.Device(kSensorA);
+    again.m_bAuthenticated = again.m_bRemembered = true;
+    again.m_services = {kSerialPortService};
     w.m_journal.clear();
     std::wstring port;
     (void)w.m_search.FindTesselBth(port);
@@ -283,18 +284,18 @@ TEST(BluefindSearch, DeletedSensorsAreDisabledRemovedAndSkippedLater) {
 
 TEST(BluefindSearch, InRangeTestAsksForAuthenticatedDevicesWithAShortInquiry) {
     SSearchWorld w;
-    w.m_stack.Add(kPhone, L"Phone").m_bAuthenticated = true;
-    AddPairedSensor(w, kSensorA, L"TESSEL 1");
-    AddPairedSensor(w, kSensorB, L"TESSEL 2");
+    w.m_stack.Load("device 001122334455 paired name=Phone\n"
+                   "device 0012345678AB paired name=TESSEL 1\n"
+                   "device 00AABBCCDDEE paired name=TESSEL 2\n");
     EXPECT_TRUE(w.m_search.IsTesselConnected());
     // Stops at the first sensor.
     EXPECT_EQ(Only(w.m_journal, {"find", "info"}),
-              (Journal{"find r0 auth=1 rem=0 unk=0 con=0 inq=1 t=1", "info 001122334455",
-                       "info 0012345678AB"}));
+              (Journal{"find radio=0 auth=1 rem=0 unk=0 con=0 inquiry=1 timeout=1",
+                       "info 001122334455", "info 0012345678AB"}));
 
     SSearchWorld away;
-    AddPairedSensor(away, kSensorA, L"TESSEL 1").m_bInRange = false;
-    away.m_stack.Add(kSensorB, L"TESSEL 2"); // in range, not paired
+    away.m_stack.Load("device 0012345678AB paired away name=TESSEL 1\n"
+                      "device 00AABBCCDDEE name=TESSEL 2\n"); // in range, not paired
     EXPECT_FALSE(away.m_search.IsTesselConnected());
 }
 

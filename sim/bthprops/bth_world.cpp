@@ -15,6 +15,7 @@ namespace {
 constexpr uint32_t kNotFound = 1168;     // no such device
 constexpr uint32_t kNotConnected = 1167; // pairing needs the device in range
 constexpr uint32_t kNotAuthenticated = 1244;
+constexpr uint32_t kMoreData = 234;
 
 std::wstring Widen(const std::string& text) {
     std::wstring out;
@@ -216,14 +217,15 @@ uint32_t CBthWorld::Authenticate(uint64_t nAddress, const std::wstring& strPassk
     return nResult;
 }
 
-uint32_t CBthWorld::Services(uint64_t nAddress, std::vector<SGuid>& services) {
-    Note("services " + AddressHex(nAddress));
+uint32_t CBthWorld::Services(uint64_t nAddress, size_t nMax, std::vector<SGuid>& services) {
+    Note("services " + AddressHex(nAddress) + " max " + std::to_string(nMax));
     services.clear();
     SSimDevice* d = Find(nAddress);
     if (!d)
         return kNotFound;
-    services = d->m_services;
-    return 0;
+    const size_t n = std::min(nMax, d->m_services.size());
+    services.assign(d->m_services.begin(), d->m_services.begin() + n);
+    return d->m_services.size() > nMax ? kMoreData : 0;
 }
 
 uint32_t CBthWorld::SetService(uint64_t nAddress, const SGuid& service, bool bEnable) {

@@ -57,13 +57,16 @@ public:
 
     uint32_t GetInfo(uint64_t nAddress, SDeviceInfo& info);
     uint32_t Authenticate(uint64_t nAddress, const std::wstring& strPasskey);
-    uint32_t Services(uint64_t nAddress, std::vector<SGuid>& services);
+    // At most nMax installed services; 234 (more data) when the device has more.
+    uint32_t Services(uint64_t nAddress, size_t nMax, std::vector<SGuid>& services);
     uint32_t SetService(uint64_t nAddress, const SGuid& service, bool bEnable);
     uint32_t Remove(uint64_t nAddress);
 
     void Note(const std::string& strLine) { m_journal.push_back(strLine); }
     std::vector<std::string> TakeJournal();
     const std::vector<SSimDevice>& Devices() const { return m_devices; }
+    // For tests that change a device behind the library's back; null when unknown.
+    SSimDevice* Device(uint64_t nAddress) { return Find(nAddress); }
 
 private:
     SSimDevice* Find(uint64_t nAddress);

@@ -2,11 +2,8 @@
 // the sensor search imports, served from a scripted world. The environment
 // variable BTHPROPS_SCRIPT names the script (see bth_world.h); every call is
 // appended to "<script>.log". Without a script there is no radio.
+#include "bluetooth_win32_types.h"
 #include "bth_world.h"
-
-#include <windows.h>
-
-#include <bluetoothapis.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -15,10 +12,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-extern "C" DWORD WINAPI BluetoothAuthenticateDevice(HWND hwndParent, HANDLE hRadio,
-                                                    BLUETOOTH_DEVICE_INFO* pbtdi, PWSTR pszPasskey,
-                                                    ULONG ulPasskeyLength);
 
 namespace {
 
@@ -105,38 +98,8 @@ HANDLE NewRadioHandle(SStandIn& s, int nRadio) {
     return h;
 }
 
-void Fill(BLUETOOTH_DEVICE_INFO* pInfo, const bluefind::SDeviceInfo& d) {
-    const DWORD dwSize = pInfo->dwSize;
-    std::memset(pInfo, 0, sizeof *pInfo);
-    pInfo->dwSize = dwSize;
-    pInfo->Address.ullLong = d.m_nAddress;
-    pInfo->fAuthenticated = d.m_bAuthenticated;
-    pInfo->fRemembered = d.m_bRemembered;
-    pInfo->fConnected = d.m_bConnected;
-    const size_t n = std::min(d.m_strName.size(), size_t(BLUETOOTH_MAX_NAME_SIZE - 1));
-    std::memcpy(pInfo->szName, d.m_strName.data(), n * sizeof(wchar_t));
-}
-
 bool ValidInfo(const BLUETOOTH_DEVICE_INFO* pInfo) {
     return pInfo && pInfo->dwSize == sizeof *pInfo;
-}
-
-bluefind::SGuid FromGuid(const GUID& g) {
-    bluefind::SGuid out;
-    out.m_nData1 = g.Data1;
-    out.m_nData2 = g.Data2;
-    out.m_nData3 = g.Data3;
-    std::memcpy(out.m_aData4, g.Data4, sizeof out.m_aData4);
-    return out;
-}
-
-GUID ToGuid(const bluefind::SGuid& g) {
-    GUID out;
-    out.Data1 = g.m_nData1;
-    out.Data2 = g.m_nData2;
-    out.Data3 = g.m_nData3;
-    std::memcpy(out.Data4, g.m_aData4, sizeof out.Data4);
-    return out;
 }
 
 struct SRadioFind {
@@ -212,7 +175,7 @@ HBLUETOOTH_DEVICE_FIND WINAPI BluetoothFindFirstDevice(BLUETOOTH_DEVICE_SEARCH_P
         ::SetLastError(ERROR_NO_MORE_ITEMS);
         return nullptr;
     }
-    Fill(pInfo, call.m_s.m_world.Report(find->m_devices[find->m_nNext++]));
+    bluefind::FillPlatform(*pInfo, call.m_s.m_world.Report(find->m_devices[find->m_nNext++]));
     return find.release();
 }
 
@@ -227,7 +190,7 @@ BOOL WINAPI BluetoothFindNextDevice(HBLUETOOTH_DEVICE_FIND hFind, BLUETOOTH_DEVI
         ::SetLastError(ERROR_NO_MORE_ITEMS);
         return FALSE;
     }
-    Fill(pInfo, call.m_s.m_world.Report(find->m_devices[find->m_nNext++]));
+    bluefind::FillPlatform(*pInfo, call.m_s.m_world.Report(find->m_devices[find->m_nNext++]));
     return TRUE;
 }
 
@@ -246,7 +209,7 @@ DWORD WINAPI BluetoothGetDeviceInfo(HANDLE hRadio, BLUETOOTH_DEVICE_INFO* pInfo)
     bluefind::SDeviceInfo d;
     const DWORD dwResult = call.m_s.m_world.GetInfo(pInfo->Address.ullLong, d);
     if (dwResult == ERROR_SUCCESS)
-        Fill(pInfo, d);
+        bluefind::FillPlatform(*pInfo, d);
     return dwResult;
 }
 
@@ -274,15 +237,13 @@ DWORD WINAPI BluetoothEnumerateInstalledServices(HANDLE hRadio, BLUETOOTH_DEVICE
     if (!RadioIndex(call.m_s, hRadio, nRadio))
         return ERROR_INVALID_HANDLE;
     std::vector<bluefind::SGuid> services;
-    const DWORD dwResult = call.m_s.m_world.Services(pInfo->Address.ullLong, services);
-    if (dwResult != ERROR_SUCCESS)
+    const DWORD dwResult = call.m_s.m_world.Services(pInfo->Address.ullLong, *pcServices, services);
+    if (dwResult != ERROR_SUCCESS && dwResult != ERROR_MORE_DATA)
         return dwResult;
-    const DWORD dwRoom = *pcServices;
-    const DWORD dwCopied = std::min<DWORD>(dwRoom, static_cast<DWORD>(services.size()));
-    for (DWORD i = 0; i < dwCopied; ++i)
-        pGuidServices[i] = ToGuid(services[i]);
-    *pcServices = dwCopied;
-    return services.size() > dwRoom ? ERROR_MORE_DATA : ERROR_SUCCESS;
+    for (size_t i = 0; i < services.size(); ++i)
+        pGuidServices[i] = bluefind::ToPlatform(services[i]);
+    *pcServices = static_cast<DWORD>(services.size());
+    return dwResult;
 }
 
 DWORD WINAPI BluetoothSetServiceState(HANDLE hRadio, BLUETOOTH_DEVICE_INFO* pInfo,
@@ -293,8 +254,8 @@ DWORD WINAPI BluetoothSetServiceState(HANDLE hRadio, BLUETOOTH_DEVICE_INFO* pInf
         return ERROR_INVALID_PARAMETER;
     if (!RadioIndex(call.m_s, hRadio, nRadio))
         return ERROR_INVALID_HANDLE;
-    return call.m_s.m_world.SetService(pInfo->Address.ullLong, FromGuid(*pGuidService),
-                                       dwServiceFlags == 1);
+    return call.m_s.m_world.SetService(pInfo->Address.ullLong,
+                                       bluefind::FromPlatform(*pGuidService), dwServiceFlags == 1);
 }
 
 DWORD WINAPI BluetoothRemoveDevice(BLUETOOTH_ADDRESS* pAddress) {

@@ -27,20 +27,6 @@ void SetValue(const std::wstring& strKey, const wchar_t* pName, DWORD dwType, co
 
 } // namespace
 
-std::wstring OwnFolder() {
-    wchar_t path[MAX_PATH];
-    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring s(path, n);
-    return s.substr(0, s.rfind(L'\\') + 1);
-}
-
-std::string Narrow(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text)
-        out += static_cast<char>(c < 128 ? c : '?');
-    return out;
-}
-
 bool Contains(const std::vector<std::string>& lines, const std::string& line) {
     for (const std::string& l : lines)
         if (l == line)

@@ -2,6 +2,8 @@
 // Helpers of the Wine tests: a folder holding Bluefind.dll (and the stand-in
 // control-panel module with its script), the library loaded from there, and
 // the serial-port devices in the registry.
+#include "server_client.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -13,8 +15,8 @@ namespace bluefind::wine {
 // Short, so that "\\?\" file names of it fit the caller's 49 characters.
 extern const wchar_t kPortFolder[];
 
-std::wstring OwnFolder(); // with a trailing backslash
-std::string Narrow(const std::wstring& text);
+using torvex::client::Narrow;
+using torvex::client::OwnFolder; // with a trailing backslash
 bool Contains(const std::vector<std::string>& lines, const std::string& line);
 bool ContainsPrefix(const std::vector<std::string>& lines, const std::string& prefix);
 

@@ -72,23 +72,25 @@ TEST(BthWorld, PairingServicesAndRemoval) {
     EXPECT_EQ(world.Authenticate(0x00AABBCCDDEE, L"1234"), 0u);
     EXPECT_EQ(world.SetService(0x00AABBCCDDEE, serial, true), 0u);
     std::vector<SGuid> services;
-    EXPECT_EQ(world.Services(0x00AABBCCDDEE, services), 0u);
+    EXPECT_EQ(world.Services(0x00AABBCCDDEE, 20, services), 0u);
     EXPECT_EQ(services, std::vector<SGuid>{serial});
+    EXPECT_EQ(world.Services(0x0012345678AB, 1, services), 234u); // two installed
+    EXPECT_EQ(services.size(), 1u);
     EXPECT_EQ(world.Remove(0x0012345678AB), 0u);
     EXPECT_EQ(world.Remove(0x0012345678AC), 1168u);
     EXPECT_EQ(world.Search(-1, Params(true, true, false, false, false)),
               (std::vector<size_t>{1, 2}));
 
-    EXPECT_EQ(
-        world.TakeJournal(),
-        (std::vector<std::string>{
-            "info 00AABBCCDDEE", "info 00AABBCCDDEE", "info 00AABBCCDDEE",
-            "enable 00AABBCCDDEE {00001101-0000-1000-8000-00805F9B34FB} -> 1244",
-            "pair 00AABBCCDDEE passkey=8629 -> 1244", "pair 001122334455 passkey=8629 -> 1167",
-            "pair 00AABBCCDDEE passkey=1234 -> 0",
-            "enable 00AABBCCDDEE {00001101-0000-1000-8000-00805F9B34FB} -> 0",
-            "services 00AABBCCDDEE", "remove 0012345678AB -> 0", "remove 0012345678AC -> 1168",
-            "find radio=-1 auth=1 rem=1 unk=0 con=0 inquiry=0 timeout=0"}));
+    EXPECT_EQ(world.TakeJournal(),
+              (std::vector<std::string>{
+                  "info 00AABBCCDDEE", "info 00AABBCCDDEE", "info 00AABBCCDDEE",
+                  "enable 00AABBCCDDEE {00001101-0000-1000-8000-00805F9B34FB} -> 1244",
+                  "pair 00AABBCCDDEE passkey=8629 -> 1244",
+                  "pair 001122334455 passkey=8629 -> 1167", "pair 00AABBCCDDEE passkey=1234 -> 0",
+                  "enable 00AABBCCDDEE {00001101-0000-1000-8000-00805F9B34FB} -> 0",
+                  "services 00AABBCCDDEE max 20", "services 0012345678AB max 1",
+                  "remove 0012345678AB -> 0", "remove 0012345678AC -> 1168",
+                  "find radio=-1 auth=1 rem=1 unk=0 con=0 inquiry=0 timeout=0"}));
 }
 
 } // namespace
