@@ -1,6 +1,7 @@
 #include "bluetooth_stack_win32.h"
 
 #include "bluetooth_win32_types.h"
+#include "last_error.h"
 #include "unique_handle.h"
 
 namespace bluefind {
@@ -36,8 +37,8 @@ uint32_t CWin32BluetoothStack::ForEachRadio(const std::function<bool(RadioId)>& 
     HANDLE hRadio = nullptr;
     CRadioFind find(::BluetoothFindFirstRadio(&params, &hRadio));
     if (!find) {
-        const DWORD dwError = ::GetLastError();
-        return dwError != ERROR_SUCCESS ? dwError : ERROR_NO_MORE_ITEMS;
+        const uint32_t nError = static_cast<uint32_t>(ostrel::LastErrorCode());
+        return nError != ERROR_SUCCESS ? nError : ERROR_NO_MORE_ITEMS;
     }
     do {
         ostrel::CKernelHandle radio(hRadio);

@@ -1,5 +1,6 @@
 #include "search_platform_win32.h"
 
+#include "last_error.h"
 #include "unique_handle.h"
 
 #include <windows.h>
@@ -69,7 +70,7 @@ uint32_t CWin32Registry::OpenKey(const std::wstring& strPath, std::unique_ptr<IR
 uint32_t CWin32PortProbe::TryOpen(const std::wstring& strPort) {
     ostrel::CFileHandle port(::CreateFileW(strPort.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                            nullptr, OPEN_EXISTING, 0, nullptr));
-    return port ? ERROR_SUCCESS : ::GetLastError();
+    return port ? ERROR_SUCCESS : static_cast<uint32_t>(ostrel::LastErrorCode());
 }
 
 void CWin32Sleeper::SleepMs(uint32_t nMs) {
