@@ -187,6 +187,11 @@ uint32_t CTesselSearch::FindTesselBth(std::wstring& strPort) {
                                        }),
                         fresh.end());
             list = std::move(fresh);
+            // A sensor paired by this inquiry gets its serial port only now:
+            // its modem value lies past the Count read before.
+            uint32_t nNewCount = nCount;
+            if (modems->ReadDword(L"Count", nNewCount) == kSuccess)
+                nCount = std::min(nNewCount, kMaxModemValues);
             i = 0;
             continue;
         }

@@ -83,7 +83,10 @@ uint32_t CFakeStack::EnumerateInstalledServices(RadioId, const SDeviceInfo& info
 
 uint32_t CFakeStack::SetServiceState(RadioId, const SDeviceInfo& info, const SGuid& service,
                                      bool bEnable) {
-    return Flush(m_world.SetService(info.m_nAddress, service, bEnable));
+    const uint32_t nResult = m_world.SetService(info.m_nAddress, service, bEnable);
+    if (nResult == 0 && bEnable && service == kSerialPortService && m_onSerialEnabled)
+        m_onSerialEnabled(info.m_nAddress);
+    return Flush(nResult);
 }
 
 uint32_t CFakeStack::RemoveDevice(uint64_t nAddress) {

@@ -40,6 +40,9 @@ public:
     uint32_t RemoveDevice(uint64_t nAddress) override;
 
     uint32_t m_nNoRadioError = 259;
+    // Runs when a serial-port service is enabled: the platform installs the
+    // port then (tests add its registry entries here).
+    std::function<void(uint64_t)> m_onSerialEnabled;
 
 private:
     uint32_t Flush(uint32_t nResult);

@@ -152,7 +152,7 @@ TEST(BluefindSearch, PortInUseMovesOnToTheNextAddress) {
                        "read 2", "read PortName", "try \\\\.\\COM5"}));
 }
 
-TEST(BluefindSearch, NoUsablePortAfterTheInquiryEndsTheWalk) {
+TEST(BluefindSearch, WalkStartsAgainWithTheSensorsOfAnInquiry) {
     SSearchWorld w;
     // B is not remembered: only the inquiry finds it.
     w.m_stack.Load("device 0012345678AB paired services=1101 name=TESSEL 1\n"
@@ -167,6 +167,17 @@ TEST(BluefindSearch, NoUsablePortAfterTheInquiryEndsTheWalk) {
     // The inquiry lists A again; only the new sensor is tried after it.
     EXPECT_EQ(Only(w.m_journal, {"find", "try"}),
               (Journal{kFind, "try \\\\.\\COM4", kFindWithInquiry, "try \\\\.\\COM5"}));
+
+    // The sensor that the inquiry pairs gets its port only then, past the
+    // Count read before it.
+    SSearchWorld late;
+    late.m_stack.Load("device 0012345678AB paired services=1101 name=TESSEL 1\n"
+                      "device 00AABBCCDDEE name=TESSEL 2\n");
+    late.m_registry.AddModem(kSensorA, L"COM4");
+    late.m_stack.m_onSerialEnabled = [&late](uint64_t a) { late.m_registry.AddModem(a, L"COM6"); };
+    late.m_ports.m_free = {L"\\\\.\\COM6"};
+    EXPECT_EQ(late.m_search.FindTesselBth(port), 0u);
+    EXPECT_EQ(port, L"\\\\.\\COM6");
 
     // Nothing usable at all: one inquiry, then the walk ends with no port.
     SSearchWorld none;
@@ -197,6 +208,18 @@ TEST(BluefindSearch, RegistryFailures) {
         EXPECT_EQ(w.m_search.FindTesselBth(port), c.status) << c.what;
         EXPECT_EQ(port, L"") << c.what;
         EXPECT_EQ(Only(w.m_journal, {"try"}), Journal{}) << c.what;
+    }
+
+    // A corrupt Count: the walk is bounded and still reaches value "0".
+    {
+        SSearchWorld w;
+        w.m_stack.Load("device 0012345678AB paired services=1101 name=TESSEL\n");
+        w.m_registry.AddModem(kSensorA, L"COM7");
+        w.m_registry.SetDword(kModemEnumKey, L"Count", 0xFFFFFFFF);
+        w.m_ports.m_free = {L"\\\\.\\COM7"};
+        std::wstring port;
+        EXPECT_EQ(w.m_search.FindTesselBth(port), 0u);
+        EXPECT_EQ(port, L"\\\\.\\COM7");
     }
 
     // A port name too long for its registry buffer: the status of that read
