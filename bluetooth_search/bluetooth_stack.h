@@ -52,7 +52,7 @@ public:
     // false. Returns 0 when at least one radio was visited; when there is no
     // radio, nothing is visited and the result is the platform's (non-zero)
     // error. Each radio handle is closed after its visit.
-    virtual uint32_t ForEachRadio(const std::function<bool(RadioId)>& visit) = 0;
+    [[nodiscard]] virtual uint32_t ForEachRadio(const std::function<bool(RadioId)>& visit) = 0;
 
     // Visits the devices that the search returns on radio until visit
     // returns false. A search that finds nothing (or fails) visits nothing.
@@ -62,22 +62,23 @@ public:
 
     // Re-reads the device named by info.m_nAddress. On success (0) info holds
     // the fresh values; on failure info is unchanged.
-    virtual uint32_t GetDeviceInfo(RadioId radio, SDeviceInfo& info) = 0;
+    [[nodiscard]] virtual uint32_t GetDeviceInfo(RadioId radio, SDeviceInfo& info) = 0;
 
     // Pairs the device with the passkey, without a parent window. 0 = paired.
-    virtual uint32_t AuthenticateDevice(RadioId radio, const SDeviceInfo& info,
-                                        const std::wstring& strPasskey) = 0;
+    [[nodiscard]] virtual uint32_t AuthenticateDevice(RadioId radio, const SDeviceInfo& info,
+                                                      const std::wstring& strPasskey) = 0;
 
     // At most nMax installed service classes of the device. On failure
     // services is empty.
-    virtual uint32_t EnumerateInstalledServices(RadioId radio, const SDeviceInfo& info, size_t nMax,
-                                                std::vector<SGuid>& services) = 0;
+    [[nodiscard]] virtual uint32_t EnumerateInstalledServices(RadioId radio,
+                                                              const SDeviceInfo& info, size_t nMax,
+                                                              std::vector<SGuid>& services) = 0;
 
-    virtual uint32_t SetServiceState(RadioId radio, const SDeviceInfo& info, const SGuid& service,
-                                     bool bEnable) = 0;
+    [[nodiscard]] virtual uint32_t SetServiceState(RadioId radio, const SDeviceInfo& info,
+                                                   const SGuid& service, bool bEnable) = 0;
 
     // Removes the device from the platform's known devices (ends its pairing).
-    virtual uint32_t RemoveDevice(uint64_t nAddress) = 0;
+    [[nodiscard]] virtual uint32_t RemoveDevice(uint64_t nAddress) = 0;
 };
 
 } // namespace bluefind

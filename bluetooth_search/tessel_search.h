@@ -53,19 +53,20 @@ public:
     // it disables every installed service. A sensor whose pairing fails is not
     // listed. Result: the status of the last pairing attempt (0 when none);
     // with no radio, the platform's error.
-    uint32_t SearchTesselDevices(std::vector<uint64_t>& list, bool bInquire, bool bEnable);
+    [[nodiscard]] uint32_t SearchTesselDevices(std::vector<uint64_t>& list, bool bInquire,
+                                               bool bEnable);
 
     // The serial port of a sensor ("\\.\COMn"), at most kMaxPortChars
     // characters, or empty. 0 when found; otherwise the search's, or the
     // registry's, status.
-    uint32_t FindTesselBth(std::wstring& strPort);
+    [[nodiscard]] uint32_t FindTesselBth(std::wstring& strPort);
 
     // true when an authenticated sensor answered an inquiry.
     bool IsTesselConnected();
 
     // Disables the services of every sensor found, forgets them for later
     // searches of this instance and removes them from the platform.
-    uint32_t DeleteUnusedTesselBth();
+    [[nodiscard]] uint32_t DeleteUnusedTesselBth();
 
     const std::vector<uint64_t>& RemovedDevices() const { return m_removed; }
 

@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     RemoveModems();
 
     CStackFolder own;
-    own.Prepare(L"bluefind_own_stack", false);
+    own.Prepare(L"bluefind_wireless_own", false);
     own.Add(L"TORVEX.exe");
     {
         CServerProcess server(own.Folder() + L"TORVEX.exe", "box=5841");
