@@ -119,6 +119,8 @@ bool CBthWorld::Load(const std::string& strScript, std::string& strError) {
             const std::string value = eq == std::string::npos ? "" : word.substr(eq + 1);
             if (word == "paired")
                 d.m_bAuthenticated = d.m_bRemembered = true;
+            else if (word == "authenticated")
+                d.m_bAuthenticated = true;
             else if (word == "remembered")
                 d.m_bRemembered = true;
             else if (word == "connected")
@@ -142,6 +144,56 @@ bool CBthWorld::Load(const std::string& strScript, std::string& strError) {
         m_devices.push_back(d);
     }
     return true;
+}
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += '?';
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string CBthWorld::Save() const {
+    std::string out = "radios " + std::to_string(m_nRadios) + "\n";
+    for (const SSimDevice& d : m_devices) {
+        out += "device " + AddressHex(d.m_nAddress);
+        if (d.m_bAuthenticated)
+            out += d.m_bRemembered ? " paired" : " authenticated";
+        else if (d.m_bRemembered)
+            out += " remembered";
+        if (d.m_bConnected)
+            out += " connected";
+        if (!d.m_bInRange)
+            out += " away";
+        if (!d.m_services.empty()) {
+            out += " services=";
+            for (size_t i = 0; i < d.m_services.size(); ++i) {
+                char text[8];
+                std::snprintf(text, sizeof text, "%s%04X", i ? "," : "",
+                              static_cast<unsigned>(d.m_services[i].m_nData1 & 0xFFFF));
+                out += text;
+            }
+        }
+        out += " pin=" + Utf8(d.m_strPin);
+        if (d.m_bForcedAuth)
+            out += " auth=" + std::to_string(d.m_nAuthResult);
+        out += " blank=" + std::to_string(d.m_nBlankReports);
+        out += " radio=" + std::to_string(d.m_nRadio);
+        out += " name=" + Utf8(d.m_strName) + "\n";
+    }
+    return out;
 }
 
 SSimDevice* CBthWorld::Find(uint64_t nAddress) {
@@ -211,7 +263,7 @@ uint32_t CBthWorld::Authenticate(uint64_t nAddress, const std::wstring& strPassk
     else if (strPasskey != d->m_strPin)
         nResult = kNotAuthenticated;
     if (d && nResult == 0)
-        d->m_bAuthenticated = d->m_bRemembered = true;
+        d->m_bAuthenticated = d->m_bRemembered = m_bChanged = true;
     Note("pair " + AddressHex(nAddress) + " passkey=" + NarrowAscii(strPasskey) + " -> " +
          std::to_string(nResult));
     return nResult;
@@ -241,6 +293,7 @@ uint32_t CBthWorld::SetService(uint64_t nAddress, const SGuid& service, bool bEn
             d->m_services.push_back(service);
         if (!bEnable && it != d->m_services.end())
             d->m_services.erase(it);
+        m_bChanged = true;
     }
     Note(std::string(bEnable ? "enable " : "disable ") + AddressHex(nAddress) + " " +
          GuidText(service) + " -> " + std::to_string(nResult));
@@ -252,6 +305,7 @@ uint32_t CBthWorld::Remove(uint64_t nAddress) {
     if (d) {
         d->m_bAuthenticated = d->m_bRemembered = false;
         d->m_services.clear();
+        m_bChanged = true;
     }
     Note("remove " + AddressHex(nAddress) + " -> " + std::to_string(d ? 0u : kNotFound));
     return d ? 0 : kNotFound;

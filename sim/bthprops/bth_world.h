@@ -7,7 +7,7 @@
 // Script, one item per line ('#' starts a comment):
 //   radios <n>                              default 1; 0: no radio
 //   device <12 hex digits> [flags] [key=value ...] name=<rest of the line>
-// flags: paired (authenticated and remembered), remembered, connected,
+// flags: paired (authenticated and remembered), authenticated, remembered, connected,
 //        away (out of range: no inquiry finds it)
 // keys:  services=<short ids, e.g. 1101,1105>  installed service classes
 //        pin=<text>          passkey it accepts (default 8629)
@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bthsim {
@@ -45,6 +46,9 @@ class CBthWorld {
 public:
     // false with a message naming the line when the script is malformed.
     bool Load(const std::string& strScript, std::string& strError);
+    // The current state as a script that Load reads back: pairings and
+    // services outlive the module, as the platform's do.
+    std::string Save() const;
 
     int Radios() const { return m_nRadios; }
     // Devices a search returns, as indexes: with an inquiry those in range,
@@ -62,6 +66,9 @@ public:
     uint32_t SetService(uint64_t nAddress, const SGuid& service, bool bEnable);
     uint32_t Remove(uint64_t nAddress);
 
+    // true once after a pairing, a service change or a removal.
+    bool TakeChanged() { return std::exchange(m_bChanged, false); }
+
     void Note(const std::string& strLine) { m_journal.push_back(strLine); }
     std::vector<std::string> TakeJournal();
     const std::vector<SSimDevice>& Devices() const { return m_devices; }
@@ -73,6 +80,7 @@ private:
     int m_nRadios = 1;
     std::vector<SSimDevice> m_devices;
     std::vector<std::string> m_journal;
+    bool m_bChanged = false;
 };
 
 std::string GuidText(const SGuid& g); // "{00001101-0000-1000-8000-00805F9B34FB}"

@@ -1,7 +1,8 @@
 // Stand-in for the platform's Bluetooth control-panel module: the functions
 // the sensor search imports, served from a scripted world. The environment
 // variable BTHPROPS_SCRIPT names the script (see bth_world.h); every call is
-// appended to "<script>.log". Without a script there is no radio.
+// appended to "<script>.log", and state changes are written back to the
+// script. Without a script there is no radio.
 #include "bluetooth_win32_types.h"
 #include "bth_world.h"
 
@@ -19,6 +20,7 @@ using bthsim::CBthWorld;
 
 struct SStandIn {
     CBthWorld m_world;
+    std::wstring m_strScript;
     std::wstring m_strLog;
     std::map<HANDLE, int> m_radios; // radio handles given out, by radio index
 };
@@ -35,6 +37,7 @@ SStandIn& StandIn() {
         s_standIn->m_world.Load("radios 0", error);
         return *s_standIn;
     }
+    s_standIn->m_strScript = path;
     s_standIn->m_strLog = std::wstring(path) + L".log";
     std::string script, error;
     if (FILE* f = _wfopen(path, L"rb")) {
@@ -55,8 +58,17 @@ SStandIn& StandIn() {
     return *s_standIn;
 }
 
-// Appends the world's journal to the log file after every call.
+// Appends the world's journal to the log file after every call, and writes
+// a changed state back to the script: the next load (the library is loaded
+// for each search) sees the pairings and services of this one.
 void Flush(SStandIn& s) {
+    if (s.m_world.TakeChanged() && !s.m_strScript.empty()) {
+        const std::string state = s.m_world.Save();
+        if (FILE* f = _wfopen(s.m_strScript.c_str(), L"wb")) {
+            std::fwrite(state.data(), 1, state.size(), f);
+            std::fclose(f);
+        }
+    }
     const std::vector<std::string> lines = s.m_world.TakeJournal();
     if (s.m_strLog.empty() || lines.empty())
         return;

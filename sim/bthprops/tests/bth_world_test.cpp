@@ -81,6 +81,19 @@ TEST(BthWorld, PairingServicesAndRemoval) {
     EXPECT_EQ(world.Search(-1, Params(true, true, false, false, false)),
               (std::vector<size_t>{1, 2}));
 
+    // The state survives a reload from its saved script.
+    EXPECT_TRUE(world.TakeChanged());
+    EXPECT_FALSE(world.TakeChanged());
+    const std::string saved = world.Save();
+    EXPECT_EQ(saved, "radios 2\n"
+                     "device 0012345678AB pin=8629 blank=0 radio=0 name=TESSEL W # 42\n"
+                     "device 001122334455 remembered away pin=8629 blank=0 radio=0 name=Phone\n"
+                     "device 00AABBCCDDEE paired services=1101 pin=1234 blank=0 radio=1 "
+                     "name=TESSEL 2\n");
+    CBthWorld again;
+    ASSERT_TRUE(again.Load(saved, error)) << error;
+    EXPECT_EQ(again.Save(), saved);
+
     EXPECT_EQ(world.TakeJournal(),
               (std::vector<std::string>{
                   "info 00AABBCCDDEE", "info 00AABBCCDDEE", "info 00AABBCCDDEE",
