@@ -1,14 +1,14 @@
 // The library's exports. One search object per loaded library: it keeps the
 // removed-device list for as long as the library stays in the process.
 #include "bluetooth_stack_win32.h"
+#include "guard.h"
 #include "search_platform_win32.h"
 #include "tessel_search.h"
 
 #include <windows.h>
 
 #include <cstring>
-#include <exception>
-#include <new>
+#include <utility>
 
 namespace {
 
@@ -21,15 +21,11 @@ bluefind::CTesselSearch& Search() {
     return s_search;
 }
 
-// Nothing thrown may leave an export: it becomes a platform code.
-template <typename F> DWORD Guarded(F&& f) {
-    try {
-        return f();
-    } catch (const std::bad_alloc&) {
-        return ERROR_NOT_ENOUGH_MEMORY;
-    } catch (...) {
-        return ERROR_INTERNAL_ERROR;
-    }
+// Nothing thrown may leave an export: the guard records it and the caller
+// gets a platform code.
+template <typename F> DWORD Guarded(const char* pszWhere, F&& f) {
+    return ostrel::GuardCall(pszWhere, DWORD(ERROR_INTERNAL_ERROR), DWORD(ERROR_NOT_ENOUGH_MEMORY),
+                             std::forward<F>(f));
 }
 
 } // namespace
@@ -40,7 +36,7 @@ extern "C" DWORD WINAPI FindTesselBth(wchar_t* pPort) {
     if (!pPort)
         return ERROR_INVALID_PARAMETER;
     pPort[0] = L'\0';
-    return Guarded([pPort]() -> DWORD {
+    return Guarded("FindTesselBth", [pPort]() -> DWORD {
         std::wstring strPort;
         const DWORD dwStatus = Search().FindTesselBth(strPort);
         if (strPort.size() > bluefind::kMaxPortChars)
@@ -51,10 +47,12 @@ extern "C" DWORD WINAPI FindTesselBth(wchar_t* pPort) {
 }
 
 extern "C" BYTE WINAPI IsTesselConnected() {
-    const DWORD dwFound = Guarded([]() -> DWORD { return Search().IsTesselConnected() ? 1 : 0; });
+    const DWORD dwFound = Guarded("IsTesselConnected",
+                                  []() -> DWORD { return Search().IsTesselConnected() ? 1 : 0; });
     return dwFound == 1 ? 1 : 0;
 }
 
 extern "C" DWORD WINAPI DeleteUnusedTesselBth() {
-    return Guarded([]() -> DWORD { return Search().DeleteUnusedTesselBth(); });
+    return Guarded("DeleteUnusedTesselBth",
+                   []() -> DWORD { return Search().DeleteUnusedTesselBth(); });
 }
