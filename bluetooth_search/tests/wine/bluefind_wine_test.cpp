@@ -59,6 +59,10 @@ TEST_F(BluefindWine, ExportsByNameAndOrdinal) {
     EXPECT_EQ(m_library.ByOrdinal(42), m_library.ByName("FindTesselBth"));
     EXPECT_EQ(m_library.ByOrdinal(43), m_library.ByName("IsTesselConnected"));
     EXPECT_EQ(m_library.ByOrdinal(44), m_library.ByName("DeleteUnusedTesselBth"));
+    using FindFn = DWORD(WINAPI*)(wchar_t*);
+    auto pFind = reinterpret_cast<FindFn>(reinterpret_cast<void*>(m_library.ByOrdinal(42)));
+    ASSERT_NE(pFind, nullptr);
+    EXPECT_EQ(pFind(nullptr), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     // No radio: the stand-in's "no more items".
     std::wstring port = L"x";
     EXPECT_EQ(m_library.Find(port), 259u);
