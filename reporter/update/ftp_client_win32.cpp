@@ -4,6 +4,7 @@
 
 #include "ftp_client_win32.h"
 
+#include <cwchar>
 #include <string>
 
 namespace ostrel {
@@ -172,7 +173,8 @@ bool CFtpClient::QuerySize(const wchar_t* pszRemote, uint64_t& size) {
     DWORD len = static_cast<DWORD>(sizeof buf / sizeof buf[0]);
     if (!::InternetGetLastResponseInfoW(&dwError, buf, &len))
         return false;
-    return ParseSizeReply(std::wstring(buf, len < 512 ? len : 511), size);
+    // Wine counts the terminating zero in len: take the text up to it.
+    return ParseSizeReply(std::wstring(buf, ::wcsnlen(buf, len < 512 ? len : 511)), size);
 }
 
 bool CFtpClient::OpenRemote(const wchar_t* pszRemote) {

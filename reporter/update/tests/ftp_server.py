@@ -59,6 +59,12 @@ def serve_ftp(args, started):
             f = getattr(self, "file_obj", None)
             return f is not None and str(getattr(f, "name", "")).lower().endswith(".exe")
 
+        def resume_sending(self):
+            try:
+                self.add_channel(events=self.ioloop.WRITE)
+            except OSError:
+                pass  # the client went away while the transfer paused
+
         def send(self, data):
             if not self.faulty():
                 return super().send(data)
@@ -83,7 +89,7 @@ def serve_ftp(args, started):
                 allowed = int(args.rate * (time.time() - self.paced_since)) - self.tot_bytes_sent
                 if allowed <= 0:
                     self.del_channel()
-                    self.ioloop.call_later(0.02, lambda: self.add_channel(events=self.ioloop.WRITE))
+                    self.ioloop.call_later(0.02, self.resume_sending)
                     return 0
                 data = data[:min(allowed, 4096)]
             return super().send(data)
