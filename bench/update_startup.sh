@@ -41,13 +41,21 @@ trap stop_servers EXIT
 
 now_ms() { date +%s%3N; }
 
+form_viewable() { # the form's X window exists early, unmapped: wait until it is mapped
+    local id
+    for id in $(xwininfo -root -tree 2>/dev/null | awk '/"Ostrel.exe - / {print $1}'); do
+        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && return 0
+    done
+    return 1
+}
+
 form_ms() { # Ostrel.exe until its form shows, then closed again
     local t0 t1 pid
     t0=$(now_ms)
     wine "$bin/Ostrel.exe" &
     pid=$!
     for _ in $(seq 1 1200); do
-        xwininfo -root -tree 2>/dev/null | grep -q '"Ostrel.exe - ' && break
+        form_viewable && break
         sleep 0.02
     done
     t1=$(now_ms)
