@@ -177,14 +177,13 @@ void CDlgUpdate::PollDownload() {
         return;
     const EDownloadState state =
         m_pJob->CheckStall(::GetTickCount64(), m_args.m_config.m_nStallLimitMs);
+    // One step per 16 KiB block, in larger steps where the 32-bit range ends.
     const uint64_t size = m_pJob->Size();
-    const uint64_t blocks = size / CDownloadJob::kBlockSize;
-    const LPARAM top =
-        static_cast<LPARAM>(blocks > 0 ? (blocks > 0x7FFFFFFF ? 0x7FFFFFFF : blocks) : 1);
-    ::SendMessageW(m_hProgress, PBM_SETRANGE32, 0, top);
-    const uint64_t done = blocks > 0x7FFFFFFF ? m_pJob->Received() / (size / 0x7FFFFFFF + 1)
-                                              : m_pJob->Received() / CDownloadJob::kBlockSize;
-    ::SendMessageW(m_hProgress, PBM_SETPOS, static_cast<WPARAM>(done), 0);
+    const uint64_t step =
+        CDownloadJob::kBlockSize * (size / 0x7FFFFFFF / CDownloadJob::kBlockSize + 1);
+    const uint64_t top = size / step > 0 ? size / step : 1;
+    ::SendMessageW(m_hProgress, PBM_SETRANGE32, 0, static_cast<LPARAM>(top));
+    ::SendMessageW(m_hProgress, PBM_SETPOS, static_cast<WPARAM>(m_pJob->Received() / step), 0);
     if (state != EDownloadState::Running)
         FinishDownload(state);
 }
