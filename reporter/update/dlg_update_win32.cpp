@@ -1,5 +1,6 @@
 #include "dlg_update_win32.h"
 
+#include "guard.h"
 #include "installer_verify_win32.h"
 #include "unique_handle.h"
 #include "update_ports_win32.h"
@@ -99,7 +100,7 @@ void CDlgUpdate::OnCheckDone(bool bFetched) {
         ::GetPrivateProfileStringW(L"UPDATE", L"Version", L"", remote, 255, file.c_str());
         ::DeleteFileW(file.c_str());
         std::wstring local;
-        GetFileVersionText(m_args.m_strProgramPath, false, true, local);
+        GetFileVersionText(m_args.m_strProgramPath, SVersionTextOptions().FourParts(), local);
         bNewer = IsNewerVersion(remote, local);
     }
     if (!bNewer) {
@@ -117,11 +118,12 @@ void CDlgUpdate::EndUpToDate() {
 }
 
 void CDlgUpdate::ShowOffer(bool bDownloading) {
-    HWND hDownload = ::GetDlgItem(m_hWnd, IDC_UPDATE_DOWNLOAD);
-    ::ShowWindow(hDownload, SW_SHOW);
-    ::EnableWindow(hDownload, bDownloading ? FALSE : TRUE);
+    // Download comes last: once it can be pressed, the rest is in place.
     ::ShowWindow(::GetDlgItem(m_hWnd, IDC_UPDATE_ABORT), bDownloading ? SW_SHOW : SW_HIDE);
     ::ShowWindow(m_hProgress, bDownloading ? SW_SHOW : SW_HIDE);
+    HWND hDownload = ::GetDlgItem(m_hWnd, IDC_UPDATE_DOWNLOAD);
+    ::EnableWindow(hDownload, bDownloading ? FALSE : TRUE);
+    ::ShowWindow(hDownload, SW_SHOW);
 }
 
 bool CDlgUpdate::OnCommand(WORD wId, WORD wCode) {
@@ -163,7 +165,14 @@ void CDlgUpdate::StartDownload() {
     try {
         // The worker keeps the job alive while it runs; the dialog may drop it
         // at any time (a frozen server never lets the read return).
-        std::thread([job] { job->Run(); }).detach();
+        std::thread([job] {
+            const bool ran = GuardCall("CDownloadJob::Run", false, [&] {
+                job->Run();
+                return true;
+            });
+            if (!ran)
+                job->Abort(); // nothing half-written stays behind
+        }).detach();
     } catch (...) {
         FinishDownload(EDownloadState::Failed);
         return;

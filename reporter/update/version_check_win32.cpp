@@ -1,6 +1,7 @@
 #include "version_check_win32.h"
 
 #include "ftp_client_win32.h"
+#include "guard.h"
 #include "update_ports_win32.h"
 
 #include <mutex>
@@ -27,12 +28,12 @@ bool CVersionFetch::Start(const SUpdateConfig& config, const std::wstring& local
     shared->m_nMsg = nMsg;
     try {
         std::thread([shared] {
-            bool ok = false;
-            {
+            // The connection closes before the dialog hears of it.
+            const bool ok = GuardCall("CVersionFetch", false, [&] {
                 CFtpClient client;
-                ok = client.Connect(shared->m_config) &&
-                     client.GetFile(kVersionFileName, shared->m_strLocal);
-            } // the connection closes before the dialog hears of it
+                return client.Connect(shared->m_config) &&
+                       client.GetFile(kVersionFileName, shared->m_strLocal);
+            });
             std::lock_guard<std::mutex> lock(shared->m_mutex);
             if (shared->m_bAbandoned) {
                 if (ok)

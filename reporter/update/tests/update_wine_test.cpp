@@ -352,8 +352,9 @@ TEST_F(UpdateWine, VersionFileDecidesWhetherAnUpdateIsOffered) {
             EXPECT_FALSE(IsShown(run.Dialog(), 1001)) << "Abort shows only while downloading";
             EXPECT_FALSE(IsShown(run.Dialog(), 1060));
             // The offer stays: the check does not repeat and close it.
-            if (&c == &cases[0])
+            if (&c == &cases[0]) {
                 EXPECT_EQ(run.WaitExit(2500), static_cast<DWORD>(STILL_ACTIVE));
+            }
             Click(run.Dialog(), IDCANCEL);
             EXPECT_EQ(run.WaitExit(kExitWait), 0u) << "Close lets the reporter go on";
         } else {
@@ -451,22 +452,28 @@ TEST_F(UpdateWine, DownloadShowsProgressAndNoKeepsTheFile) {
 
 TEST_F(UpdateWine, BrokenDownloadsAreRefusedAndDeleted) {
     struct Case {
-        const char* name;
-        std::wstring installer;
-        const char* faults;
+        const char* user;
+        std::wstring installer; // empty: none on the server
     } cases[] = {
-        {"server killed mid-transfer", SignedInstaller(), "--die-after 100000"},
-        {"tampered after signing", Fixture("tampered.exe"), ""},
-        {"unsigned", Fixture("unsigned.exe"), ""},
-        {"signed by another certificate", Fixture("other-signer.exe"), ""},
-        {"no installer on the server", L"", ""},
+        {"tampered", Fixture("tampered.exe")},  // changed after signing
+        {"unsigned", Fixture("unsigned.exe")},  // no signature at all
+        {"other", Fixture("other-signer.exe")}, // intact, by another certificate
+        {"missing", L""},                       // no installer on the server
+        {"killed", SignedInstaller()},          // the server dies mid-transfer
     };
+    std::vector<std::string> users;
+    for (const auto& c : cases)
+        users.push_back(std::string(c.user) +
+                        ":p:" + MakeHome(c.user, VersionFile("Version=2.31.0.0"), c.installer));
+    CFtpServer server;
+    ASSERT_TRUE(server.Start({users.begin(), users.end() - 1}, ""));
+    CFtpServer dying;
+    ASSERT_TRUE(dying.Start({users.back()}, "--die-after 100000"));
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string home = MakeHome("broken", VersionFile("Version=2.31.0.0"), c.installer);
-        CFtpServer server;
-        ASSERT_TRUE(server.Start({"u:p:" + home}, c.faults));
-        CDialogRun run(FreshDir("dl-broken"), server.Address(), L"u", L"p");
+        SCOPED_TRACE(c.user);
+        const bool bKilled = &c == &cases[4];
+        CDialogRun run(FreshDir("dl-broken"), bKilled ? dying.Address() : server.Address(),
+                       Widen(c.user), L"p");
         ASSERT_TRUE(run.WaitOffer(10000));
         Click(run.Dialog(), 1000);
         HWND hBox = run.Box(L"Ostrel Update Error", 20000);
