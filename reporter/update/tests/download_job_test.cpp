@@ -12,30 +12,31 @@ using namespace ostrel;
 
 namespace {
 
-// Serves scripted blocks; a read can be held until the test releases it, as
-// a frozen server holds a real one.
+// Serves scripted blocks; reads from m_nHoldFrom on are held until the test
+// releases them one by one, as a frozen server holds a real one.
 struct SServer {
     bool m_bOpens = true;
     uint64_t m_nSize = 0;
     std::vector<std::string> m_blocks;
-    int m_nFailAt = -1; // read index that fails
-    int m_nHoldAt = -1; // read index that blocks until released
+    int m_nFailAt = -1;   // read index that fails
+    int m_nHoldFrom = -1; // first read index that is held
 
     std::mutex m_mutex;
     std::condition_variable m_cv;
-    bool m_bHeld = false;
-    bool m_bReleased = false;
+    int m_nHeld = -1;     // the read being held
+    int m_nReleased = -1; // reads up to this one may go on
     int m_nReads = 0;
 
-    void WaitHeld() {
+    void WaitHeld(int index) {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_cv.wait(lock, [this] { return m_bHeld; });
+        m_cv.wait(lock, [&] { return m_nHeld == index; });
     }
-    void Release() {
+    void Release(int index) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_bReleased = true;
+        m_nReleased = index;
         m_cv.notify_all();
     }
+    void ReleaseAll() { Release(1 << 30); }
 };
 
 class CFakeSource : public IInstallerSource {
@@ -48,10 +49,10 @@ public:
     bool Read(void* pBuffer, size_t nMax, size_t& nGot) override {
         std::unique_lock<std::mutex> lock(m_server.m_mutex);
         const int index = m_server.m_nReads++;
-        if (index == m_server.m_nHoldAt) {
-            m_server.m_bHeld = true;
+        if (m_server.m_nHoldFrom >= 0 && index >= m_server.m_nHoldFrom) {
+            m_server.m_nHeld = index;
             m_server.m_cv.notify_all();
-            m_server.m_cv.wait(lock, [this] { return m_server.m_bReleased; });
+            m_server.m_cv.wait(lock, [&] { return m_server.m_nReleased >= index; });
         }
         if (index == m_server.m_nFailAt)
             return false;
@@ -164,29 +165,44 @@ TEST(DownloadJob, NothingIsCreatedWhenTheServerSideFails) {
     EXPECT_EQ(good.m_nReads, 0);
 }
 
+// A download on its worker thread whose reads hang from the second one on.
+struct SHeldDownload {
+    SServer m_server;
+    SFile m_file;
+    std::unique_ptr<CDownloadJob> m_pJob;
+    std::thread m_worker;
+
+    explicit SHeldDownload(std::vector<std::string> blocks) {
+        m_server.m_blocks = blocks;
+        for (const auto& b : blocks)
+            m_server.m_nSize += b.size();
+        m_server.m_nHoldFrom = 1;
+        m_pJob = MakeJob(m_server, m_file);
+        m_worker = std::thread([this] { m_pJob->Run(); });
+        m_server.WaitHeld(1);
+    }
+    // The frozen reads come back much later; the job must not write then.
+    void Finish() {
+        m_server.ReleaseAll();
+        m_worker.join();
+        EXPECT_EQ(m_file.m_nWritesWhileClosed, 0);
+    }
+};
+
 TEST(DownloadJob, AbortDuringAFrozenReadDeletesAtOnceAndWritesNothingLater) {
-    SServer server;
-    server.m_nSize = 9;
-    server.m_blocks = {"abc", "def", "ghi"};
-    server.m_nHoldAt = 1;
-    SFile file;
-    auto job = MakeJob(server, file);
-    std::thread worker([&] { job->Run(); });
-    server.WaitHeld();
-    EXPECT_EQ(job->Received(), 3u);
-    EXPECT_TRUE(file.m_bExists);
+    SHeldDownload d({"abc", "def", "ghi"});
+    EXPECT_EQ(d.m_pJob->Received(), 3u);
+    EXPECT_TRUE(d.m_file.m_bExists);
 
-    EXPECT_EQ(job->Abort(), EDownloadState::Aborted);
-    EXPECT_FALSE(file.m_bExists);
-    EXPECT_FALSE(file.m_bOpen);
+    EXPECT_EQ(d.m_pJob->Abort(), EDownloadState::Aborted);
+    EXPECT_FALSE(d.m_file.m_bExists);
+    EXPECT_FALSE(d.m_file.m_bOpen);
 
-    server.Release(); // the frozen read comes back much later
-    worker.join();
-    EXPECT_EQ(job->State(), EDownloadState::Aborted);
-    EXPECT_FALSE(file.m_bExists);
-    EXPECT_EQ(file.m_data, "");
-    EXPECT_EQ(file.m_nWritesWhileClosed, 0);
-    EXPECT_EQ(server.m_nReads, 2) << "no read after the abort";
+    d.Finish();
+    EXPECT_EQ(d.m_pJob->State(), EDownloadState::Aborted);
+    EXPECT_FALSE(d.m_file.m_bExists);
+    EXPECT_EQ(d.m_file.m_data, "");
+    EXPECT_EQ(d.m_server.m_nReads, 2) << "no read after the abort";
 }
 
 TEST(DownloadJob, AbortAfterTheEndKeepsTheFile) {
@@ -202,38 +218,21 @@ TEST(DownloadJob, AbortAfterTheEndKeepsTheFile) {
 }
 
 TEST(DownloadJob, StallLimitCountsFromTheLastProgress) {
-    SServer server;
-    server.m_nSize = 6;
-    server.m_blocks = {"abc", "def"};
-    server.m_nHoldAt = 1;
-    SFile file;
-    auto job = MakeJob(server, file);
-    std::thread worker([&] { job->Run(); });
-    server.WaitHeld();
+    SHeldDownload d({"abc", "def", "ghi"});
+    CDownloadJob& job = *d.m_pJob;
+    EXPECT_EQ(job.CheckStall(1000, 5000), EDownloadState::Running); // first look
+    EXPECT_EQ(job.CheckStall(5999, 5000), EDownloadState::Running);
 
-    EXPECT_EQ(job->CheckStall(1000, 5000), EDownloadState::Running); // first look
-    EXPECT_EQ(job->CheckStall(5999, 5000), EDownloadState::Running);
-    EXPECT_EQ(job->CheckStall(6000, 5000), EDownloadState::StalledOut);
-    EXPECT_FALSE(file.m_bExists);
-    server.Release();
-    worker.join();
-    EXPECT_EQ(job->State(), EDownloadState::StalledOut);
-    EXPECT_EQ(file.m_nWritesWhileClosed, 0);
-}
+    // A block arrives: the limit counts again from the next look.
+    d.m_server.Release(1);
+    d.m_server.WaitHeld(2);
+    EXPECT_EQ(job.Received(), 6u);
+    EXPECT_EQ(job.CheckStall(7000, 5000), EDownloadState::Running);
+    EXPECT_EQ(job.CheckStall(11999, 5000), EDownloadState::Running);
+    EXPECT_EQ(job.CheckStall(12000, 5000), EDownloadState::StalledOut);
+    EXPECT_FALSE(d.m_file.m_bExists);
 
-TEST(DownloadJob, ProgressRestartsTheStallClock) {
-    SServer server;
-    server.m_nSize = 6;
-    server.m_blocks = {"abc", "def"};
-    server.m_nHoldAt = 0;
-    SFile file;
-    auto job = MakeJob(server, file);
-    std::thread worker([&] { job->Run(); });
-    server.WaitHeld();
-    EXPECT_EQ(job->CheckStall(0, 5000), EDownloadState::Running);
-    EXPECT_EQ(job->CheckStall(4000, 5000), EDownloadState::Running);
-    server.Release();
-    worker.join();
-    EXPECT_EQ(job->CheckStall(9000, 5000), EDownloadState::Complete);
-    EXPECT_EQ(file.m_data, "abcdef");
+    d.Finish();
+    EXPECT_EQ(job.State(), EDownloadState::StalledOut);
+    EXPECT_EQ(job.CheckStall(20000, 5000), EDownloadState::StalledOut);
 }

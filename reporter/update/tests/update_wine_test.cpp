@@ -3,6 +3,8 @@
 // boxes, the files it leaves, and the installer it starts.
 #include <winsock2.h>
 
+#include "wine_test_support.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -12,6 +14,10 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+using ostrel::test::ReadBytes;
+using ostrel::test::RemoveTree;
+using ostrel::test::WriteBytes;
 
 namespace {
 
@@ -42,46 +48,6 @@ std::wstring BinDir() {
 
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    std::string data;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    char buf[65536];
-    DWORD n = 0;
-    while (ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0)
-        data.append(buf, n);
-    CloseHandle(h);
-    return data;
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << "cannot write " << std::string(path.begin(), path.end());
-    DWORD n = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-    CloseHandle(h);
-}
-
-void RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW data{};
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path + L"\\" + name);
-            else
-                DeleteFileW((path + L"\\" + name).c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryW(path.c_str());
 }
 
 // A fresh folder of the test's work tree; its Unix twin in unixPath.
