@@ -6,7 +6,8 @@
 # Cases: Ostrel.exe as built (the default deployment points at a closed local
 # port) timed until its form is on screen; the update dialog test host timed
 # until it ends, against a closed port, a server that accepts and never
-# greets, and the up-to-date server. Prints medians in ms and their ratio to
+# greets, a port whose connection requests are dropped, and the up-to-date
+# server. Prints medians in ms and their ratio to
 # the up-to-date case.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -20,7 +21,7 @@ fi
 bin=$root/$build/bin
 work=$root/$build/bench-update
 rm -rf "$work"
-mkdir -p "$work/home" "$work/dl" "$work/srv-quiet" "$work/srv-ok"
+mkdir -p "$work/home" "$work/dl" "$work/srv-quiet" "$work/srv-drop" "$work/srv-ok"
 printf '[UPDATE]\r\nVersion=2.30.1.0\r\n' >"$work/home/Ostrel Install.txt"
 dl='Z:'$(echo "$work/dl" | tr / '\\')
 script=$root/reporter/update/tests/ftp_server.py
@@ -34,9 +35,10 @@ start_server() { # <dir> <args...>: prints the port
     cat "$dir/port"
 }
 quiet_port=$(start_server "$work/srv-quiet" --silent)
+drop_port=$(start_server "$work/srv-drop" --blackhole)
 ok_port=$(start_server "$work/srv-ok" --user "u:p:$work/home")
 closed_port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-stop_servers() { touch "$work/srv-quiet/stop" "$work/srv-ok/stop"; }
+stop_servers() { touch "$work/srv-quiet/stop" "$work/srv-drop/stop" "$work/srv-ok/stop"; }
 trap stop_servers EXIT
 
 now_ms() { date +%s%3N; }
@@ -80,15 +82,17 @@ for _ in $(seq 1 "$runs"); do
     results[form]+=" $(form_ms)"
     results[closed]+=" $(dialog_ms "127.0.0.1:$closed_port")"
     results[quiet]+=" $(dialog_ms "127.0.0.1:$quiet_port")"
+    results[drop]+=" $(dialog_ms "127.0.0.1:$drop_port")"
     results[ok]+=" $(dialog_ms "127.0.0.1:$ok_port")"
 done
 anchor=$(echo "${results[ok]}" | median)
 printf '%-52s %8s %8s   runs: %s\n' "case" "median" "ratio" "$runs"
-for key in ok closed quiet form; do
+for key in ok closed quiet drop form; do
     case $key in
         ok) label="dialog, up-to-date server (anchor)" ;;
         closed) label="dialog, closed port" ;;
         quiet) label="dialog, server accepts and never greets" ;;
+        drop) label="dialog, connection requests dropped" ;;
         form) label="Ostrel.exe until its form shows (closed port)" ;;
     esac
     m=$(echo "${results[$key]}" | median)

@@ -8,6 +8,8 @@ it serves. Ends when --stop-file appears, after --lifetime seconds, or when a
   --freeze-after N  after N bytes stop sending, and keep the connection open
   --die-after N     after N bytes end the whole process (connections drop)
   --silent          accept connections and never answer (no FTP at all)
+  --blackhole       never accept; the full accept queue makes Linux drop further
+                    connection requests, as a silent address does
 Users: --user NAME:PASSWORD:HOME, repeatable; HOME is served read-only.
 """
 import argparse
@@ -42,6 +44,23 @@ def serve_silent(args, started):
             held.append(conn)
         except socket.timeout:
             pass
+
+
+def serve_blackhole(args, started):
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(0)
+    port = listener.getsockname()[1]
+    fillers = []
+    for _ in range(4):  # fill the queue; later SYNs go unanswered
+        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        s.setblocking(False)
+        s.connect_ex(("127.0.0.1", port))
+        fillers.append(s)
+    time.sleep(0.3)
+    write_port(args.port_file, port)
+    while not stop_wanted(args, started):
+        time.sleep(0.2)
 
 
 def serve_ftp(args, started):
@@ -124,11 +143,14 @@ def main():
     parser.add_argument("--freeze-after", type=int)
     parser.add_argument("--die-after", type=int)
     parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--blackhole", action="store_true")
     args = parser.parse_args()
     import logging
     logging.basicConfig(level=logging.WARNING)
     started = time.time()
-    if args.silent:
+    if args.blackhole:
+        serve_blackhole(args, started)
+    elif args.silent:
         serve_silent(args, started)
     else:
         serve_ftp(args, started)

@@ -357,12 +357,15 @@ TEST_F(UpdateWine, UnreachableServersLetTheReporterGoOnWithinSeconds) {
     }
     CFtpServer silent; // accepts, never greets
     ASSERT_TRUE(silent.Start({}, "--silent"));
+    CFtpServer dropping; // a full accept queue: connection requests go unanswered
+    ASSERT_TRUE(dropping.Start({}, "--blackhole"));
     struct Case {
         const char* name;
         std::wstring server;
     } cases[] = {
         {"closed port", L"127.0.0.1:" + std::to_wstring(closedPort)},
         {"server that never answers", silent.Address()},
+        {"connection requests dropped", dropping.Address()},
         {"bad address", L"127.0.0.1:0"},
     };
     for (const auto& c : cases) {
