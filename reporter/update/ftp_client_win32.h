@@ -24,7 +24,7 @@ using CInternetHandle = CUniqueResource<HINTERNET, SInternetTraits>;
 // True when a TCP connection to the address is accepted and the server sends
 // its "220" greeting within nLimitMs (name lookup included). The probe
 // connection is closed again; WinINet makes its own.
-bool ServerGreetsWithin(const SServerAddress& address, uint32_t nLimitMs);
+[[nodiscard]] bool ServerGreetsWithin(const SServerAddress& address, uint32_t nLimitMs);
 
 class CFtpClient {
 public:
@@ -35,19 +35,19 @@ public:
     // Pre-connect, then the internet handle (agent "Ostrel", direct access)
     // and the FTP connection with the configured login. False, with nothing
     // open, when any of it fails.
-    bool Connect(const SUpdateConfig& config);
+    [[nodiscard]] bool Connect(const SUpdateConfig& config);
 
     // Copies a server file to a local one (overwritten), image transfer, no cache.
-    bool GetFile(const wchar_t* pszRemote, const std::wstring& local);
+    [[nodiscard]] bool GetFile(const wchar_t* pszRemote, const std::wstring& local);
 
     // The size by "TYPE I" and "SIZE" (FtpGetFileSize answers 0 under Wine).
-    bool QuerySize(const wchar_t* pszRemote, uint64_t& size);
+    [[nodiscard]] bool QuerySize(const wchar_t* pszRemote, uint64_t& size);
 
     // Opens a server file for reading, image transfer, no cache.
-    bool OpenRemote(const wchar_t* pszRemote);
+    [[nodiscard]] bool OpenRemote(const wchar_t* pszRemote);
     // InternetReadFile on the open file: may block without limit; a dropped
     // connection reads as the end of the file.
-    bool Read(void* pBuffer, DWORD nMax, DWORD& nGot);
+    [[nodiscard]] bool Read(void* pBuffer, DWORD nMax, DWORD& nGot);
 
 private:
     // Declared in opening order, so they close file first, internet last.

@@ -16,7 +16,7 @@ enum class EInstallerCheck {
 };
 
 // pins: SHA-256 digests of the accepted signer certificates (DER), ';'-separated.
-EInstallerCheck CheckInstaller(const std::wstring& path, const std::string& pins);
+[[nodiscard]] EInstallerCheck CheckInstaller(const std::wstring& path, const std::string& pins);
 
 // SHA-256 of the certificate that signed the file, lower-case hex; empty when
 // the file carries no readable signer.

@@ -11,7 +11,7 @@ namespace ostrel {
 // (a leading "v" or "ß" label is dropped). False, with nothing stored, unless
 // the rest is one to four decimal numbers below 2^32 separated by single
 // dots; blanks around the whole text are ignored.
-bool ParseVersionNumbers(const std::wstring& text, std::vector<uint32_t>& numbers);
+[[nodiscard]] bool ParseVersionNumbers(const std::wstring& text, std::vector<uint32_t>& numbers);
 
 // Compares part by part as numbers, missing parts counting as 0:
 // 2.3.1 < 2.30.1.0 < 2.31.0.0 < 10.0.0.0, and 2.3.1 == 2.3.1.0.
@@ -25,7 +25,7 @@ bool IsNewerVersion(const std::wstring& remote, const std::wstring& local);
 // The byte count of an FTP "213 <n>" reply to SIZE, as the last response
 // text gives it (possibly several lines, CR LF or LF). False when no line
 // holds a 213 reply with a plain decimal number.
-bool ParseSizeReply(const std::wstring& response, uint64_t& size);
+[[nodiscard]] bool ParseSizeReply(const std::wstring& response, uint64_t& size);
 
 struct SServerAddress {
     std::wstring m_strHost;
@@ -34,7 +34,7 @@ struct SServerAddress {
 
 // "host" (port 21) or "host:port" with port 1..65535; "[v6-address]:port"
 // for a literal IPv6 address. False for an empty host or a bad port.
-bool ParseServerAddress(const std::wstring& text, SServerAddress& address);
+[[nodiscard]] bool ParseServerAddress(const std::wstring& text, SServerAddress& address);
 
 // Lower-case hex without separators (blanks and colons dropped); empty when
 // the text is not 32 hex bytes (a SHA-256 digest).

@@ -9,6 +9,6 @@ namespace ostrel {
 // Shows the update dialog modally over hParent with this build's deployment
 // values. False when the reporter must end now: the dialog ended without
 // letting it go on, or the new installer has been started.
-bool RunStartupUpdate(HWND hParent, const std::wstring& localAppData);
+[[nodiscard]] bool RunStartupUpdate(HWND hParent, const std::wstring& localAppData);
 
 } // namespace ostrel

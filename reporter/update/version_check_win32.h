@@ -17,7 +17,8 @@ public:
     // Starts fetching "Ostrel Install.txt" into localFile; posts nMsg to
     // hNotify when done (wParam TRUE when the file arrived), unless the fetch
     // was abandoned first. False when no thread could start.
-    bool Start(const SUpdateConfig& config, const std::wstring& localFile, HWND hNotify, UINT nMsg);
+    [[nodiscard]] bool Start(const SUpdateConfig& config, const std::wstring& localFile,
+                             HWND hNotify, UINT nMsg);
     // Stops listening: a fetch that ends later posts nothing and deletes the
     // file it wrote.
     void Abandon();
