@@ -3,6 +3,7 @@
 // boxes, the files it leaves, and the installer it starts.
 #include <winsock2.h>
 
+#include "version_text.h"
 #include "wine_test_support.h"
 
 #include <gtest/gtest.h>
@@ -576,15 +577,34 @@ TEST_F(UpdateWine, YesStartsTheInstallerAndTheReporterEnds) {
     EXPECT_EQ(UninstallValue(L"DisplayVersion"), L"2.30.1.0");
     EXPECT_EQ(UninstallValue(L"UninstallString"), L"\"" + InstallDir() + L"\\uninstall.exe\"");
     EXPECT_EQ(UninstallValue(L"InstallLocation"), InstallDir());
-    for (const char* name : {"Ostrel.exe", "TORVEX.exe"})
-        EXPECT_EQ(ReadBytes(InstallDir() + L"\\" + Widen(name)),
-                  ReadBytes(WinPath(std::string(OSTREL_STAGE_DIR) + "/" + name)))
-            << name << " is not the signed copy";
+    // Every shipped file, as the build signed it.
+    const std::wstring stage = WinPath(OSTREL_STAGE_DIR);
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW((stage + L"\\*.*").c_str(), &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    int shipped = 0;
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        ++shipped;
+        EXPECT_EQ(ReadBytes(InstallDir() + L"\\" + data.cFileName),
+                  ReadBytes(stage + L"\\" + data.cFileName))
+            << std::string(data.cFileName, data.cFileName + wcslen(data.cFileName))
+            << " is not the signed copy";
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    EXPECT_GE(shipped, 2) << "Ostrel.exe and TORVEX.exe at least";
     Sleep(1000); // let the installer window close before the uninstaller runs
     UninstallAndCheck();
 }
 
 TEST_F(UpdateWine, SilentInstallRefusesARunningProgram) {
+    // The installer carries the programs' version.
+    std::wstring version;
+    EXPECT_TRUE(ostrel::GetFileVersionText(SignedInstaller(),
+                                           ostrel::SVersionTextOptions().FourParts(), version));
+    EXPECT_EQ(version, L"v.2.30.1.0");
+
     RemoveTree(InstallDir());
     {
         SProcess install;
