@@ -272,24 +272,9 @@ private:
 // A wait for a download that must not take the test down with it.
 constexpr DWORD kExitWait = 20000;
 
-class UpdateWine : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        // A crash must fail the test, not wait for a debugger.
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE,
-                            L"Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug", 0, nullptr,
-                            0, KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExW(key, L"Debugger", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""),
-                           sizeof(wchar_t));
-            RegCloseKey(key);
-        }
-    }
-};
-
 } // namespace
 
-TEST_F(UpdateWine, VersionFileDecidesWhetherAnUpdateIsOffered) {
+TEST(UpdateWine, VersionFileDecidesWhetherAnUpdateIsOffered) {
     struct Case {
         const char* user;
         const char* versionFile; // nullptr: no version file on the server
@@ -341,7 +326,7 @@ TEST_F(UpdateWine, VersionFileDecidesWhetherAnUpdateIsOffered) {
     EXPECT_EQ(run.WaitExit(kExitWait), 0u);
 }
 
-TEST_F(UpdateWine, UnreachableServersLetTheReporterGoOnWithinSeconds) {
+TEST(UpdateWine, UnreachableServersLetTheReporterGoOnWithinSeconds) {
     // A port that was free a moment ago: closed, answers at once.
     SOCKET s = INVALID_SOCKET;
     int closedPort = 0;
@@ -380,7 +365,7 @@ TEST_F(UpdateWine, UnreachableServersLetTheReporterGoOnWithinSeconds) {
     }
 }
 
-TEST_F(UpdateWine, DownloadShowsProgressAndNoKeepsTheFile) {
+TEST(UpdateWine, DownloadShowsProgressAndNoKeepsTheFile) {
     const std::string home = MakeHome("keep", VersionFile("Version=2.31.0.0"), SignedInstaller());
     CFtpServer server;
     ASSERT_TRUE(server.Start({"u:p:" + home}, "--rate 120000"));
@@ -422,7 +407,7 @@ TEST_F(UpdateWine, DownloadShowsProgressAndNoKeepsTheFile) {
     EXPECT_EQ(ReadBytes(run.Local(L"Ostrel Install.exe")), ReadBytes(SignedInstaller()));
 }
 
-TEST_F(UpdateWine, BrokenDownloadsAreRefusedAndDeleted) {
+TEST(UpdateWine, BrokenDownloadsAreRefusedAndDeleted) {
     struct Case {
         const char* user;
         std::wstring installer; // empty: none on the server
@@ -462,7 +447,7 @@ TEST_F(UpdateWine, BrokenDownloadsAreRefusedAndDeleted) {
     }
 }
 
-TEST_F(UpdateWine, AbortAndStallEndStuckTransfersQuickly) {
+TEST(UpdateWine, AbortAndStallEndStuckTransfersQuickly) {
     struct Case {
         const char* name;
         const char* faults;
@@ -557,7 +542,7 @@ void UninstallAndCheck() {
 
 } // namespace
 
-TEST_F(UpdateWine, YesStartsTheInstallerAndTheReporterEnds) {
+TEST(UpdateWine, YesStartsTheInstallerAndTheReporterEnds) {
     RemoveTree(InstallDir());
     const std::string home =
         MakeHome("install", VersionFile("Version=2.31.0.0"), SignedInstaller());
@@ -598,7 +583,7 @@ TEST_F(UpdateWine, YesStartsTheInstallerAndTheReporterEnds) {
     UninstallAndCheck();
 }
 
-TEST_F(UpdateWine, SilentInstallRefusesARunningProgram) {
+TEST(UpdateWine, SilentInstallRefusesARunningProgram) {
     // The installer carries the programs' version.
     std::wstring version;
     EXPECT_TRUE(ostrel::GetFileVersionText(SignedInstaller(),
