@@ -59,8 +59,8 @@ INT_PTR CDialogBase::Dispatch(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         LRESULT lResult = 0;
         if (!OnMessage(uMsg, wParam, lParam, lResult))
             return FALSE;
-        // These few give their result as the procedure's own return value
-        // (a brush for the colour messages), not through DWLP_MSGRESULT.
+        // These answer through the dialog procedure's own return value (a
+        // brush for the colour messages), not through DWLP_MSGRESULT.
         if ((uMsg >= WM_CTLCOLORMSGBOX && uMsg <= WM_CTLCOLORSTATIC) || uMsg == WM_COMPAREITEM ||
             uMsg == WM_VKEYTOITEM || uMsg == WM_CHARTOITEM || uMsg == WM_QUERYDRAGICON)
             return static_cast<INT_PTR>(lResult);

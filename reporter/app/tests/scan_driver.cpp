@@ -70,6 +70,18 @@ HWND Form() {
     return WaitFor(L"Ostrel.exe - ", 60);
 }
 
+// The form once it takes input: before that its start-up (the update check)
+// runs, and a scan dialog disables it.
+HWND ReadyForm() {
+    for (int i = 0; i < 600; ++i) {
+        HWND h = Find(L"Ostrel.exe - ", L"#32770");
+        if (h && ::IsWindowVisible(h) && ::IsWindowEnabled(h))
+            return h;
+        ::Sleep(100);
+    }
+    return nullptr;
+}
+
 DWORD ProcessOf(HWND hWnd) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hWnd, &pid);
@@ -166,7 +178,7 @@ HWND WaitEndMessage(DWORD pid, HWND hForm, int seconds) {
 }
 
 int Fill(const std::wstring& tech, const std::wstring& client, const std::wstring& remark) {
-    HWND hForm = Form();
+    HWND hForm = ReadyForm();
     if (!hForm)
         return 2;
     const std::pair<int, std::wstring> fields[] = {
@@ -184,7 +196,7 @@ int Fill(const std::wstring& tech, const std::wstring& client, const std::wstrin
 }
 
 int Scan() {
-    HWND hForm = Form();
+    HWND hForm = ReadyForm();
     if (!hForm)
         return 2;
     HWND hButton = ::GetDlgItem(hForm, kScan);
