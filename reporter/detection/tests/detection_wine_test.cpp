@@ -133,6 +133,7 @@ TEST(DetectionServer, WiredBoxThroughTheRealServer) {
     // The box is no direct sensor; the details group still runs in its order
     // and the direct-only answers (empty) leave the defaults.
     EXPECT_FALSE(m.FindDirectSensor());
+    EXPECT_TRUE(m.PrepareDirectSensor(m.m_strDirectSensor[0]));
     EXPECT_TRUE(m.ReadDirectSensorDetails(m.m_strDirectSensor[0]));
     EXPECT_EQ(m.m_strCpldVersion[0], L"(unknown)");
     EXPECT_EQ(m.m_strUsbMv[0], L"(unknown)");
@@ -144,8 +145,38 @@ TEST(DetectionServer, WiredBoxThroughTheRealServer) {
                                     Group("41", box),
                                     Group("43", box),
                                     {"10;"},
+                                    {"20;" + box, "30;" + box},
                                     {"20;" + box, "30;" + box, "214;" + box, "21;" + box,
                                      "213;" + box, "210;" + box}}));
+}
+
+// Answers of differently set-up boxes, parsed as the Part says: the
+// identity pair and the link type of each box family.
+TEST(DetectionServer, AnswersOfEachBoxFamily) {
+    struct Case {
+        const char* sim;
+        const wchar_t *serial, *exposures, *linkType;
+    } cases[] = {
+        // The server adds the sensor's counter block (60 here) to the frame's count.
+        {"box=5841;clock=virtual;serial=A123;exposures=4651", L"A123", L"4711", L"USB 1.1"},
+        {"box=123;clock=virtual", L"1122334455", L"1560", L"(unknown)"}, // link type 0
+        {"box=123B;clock=virtual", L"1122334455", L"1560", L"USB 2.0"},
+        {"box=0101;clock=virtual", L"1122334455", L"1560", L"USB 2.0-1.1"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(WaitNoServerWindow(3000));
+        SServerEnvironment env(c.sim, L"trace_family.txt");
+        CSystemProbePorts system;
+        CMateriel m(system.Ports(), OwnFolder());
+        std::wstring box;
+        ASSERT_TRUE(m.SendServerCommand(10, box)) << c.sim;
+        m.ReadSensorIdentity(box);
+        m.ReadLinkTypeText(box);
+        EXPECT_EQ(m.m_strSensorSerial, c.serial) << c.sim;
+        EXPECT_EQ(m.m_strSensorExposures, c.exposures) << c.sim;
+        EXPECT_EQ(m.m_strLinkType, c.linkType) << c.sim;
+        m.StopServer();
+    }
 }
 
 TEST(DetectionServer, WirelessSensorAndASearchThatFindsNothing) {
