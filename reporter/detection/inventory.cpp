@@ -95,12 +95,13 @@ std::wstring CMateriel::GetDriverText(int nKind) {
 std::wstring CMateriel::GetCameraProgramVersion() {
     IInventorySystem& system = m_ports.m_inventory;
     std::wstring folder;
-    if (!system.ImagingAppDir(folder))
-        folder.clear();
     std::wstring text;
-    for (const wchar_t* name : {L"K610.exe", L"Vuemo.exe", L"Lensix.exe"})
-        if (system.VersionText(folder + name, false, false, text))
-            return text;
+    // Without the imaging folder the bare names would be looked up in the
+    // current folder and could report a stranger's file.
+    if (system.ImagingAppDir(folder) && !folder.empty())
+        for (const wchar_t* name : {L"K610.exe", L"Vuemo.exe", L"Lensix.exe"})
+            if (system.VersionText(folder + name, false, false, text))
+                return text;
     std::wstring programFiles;
     if (!system.ProgramFilesFolder(programFiles))
         return L"";

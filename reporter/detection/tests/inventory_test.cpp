@@ -251,10 +251,12 @@ TEST(Inventory, CameraProgramVersion) {
          L""}, // the first file that exists decides, even without a version
         {{}, {}, true, L"(not found)"},
         {{}, {}, false, L""},
+        // No imaging folder: the bare names are not looked up in the current folder.
+        {{{L"K610.exe", L"v.1.0.0"}}, {}, true, L"(not found)"},
     };
     for (const Case& c : cases) {
         SFixture f;
-        f.machine.m_strAppDir = app;
+        f.machine.m_strAppDir = c.versions.count(L"K610.exe") ? L"" : app;
         f.machine.m_versions = c.versions;
         f.machine.m_files.insert(c.plainFiles.begin(), c.plainFiles.end());
         f.machine.m_bProgramFiles = c.programFiles;
