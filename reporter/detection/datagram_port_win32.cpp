@@ -1,11 +1,19 @@
-#include "datagram_port_win32.h"
-
-// <winsock2.h> must come before <windows.h>.
+// <winsock2.h> must come before <windows.h>, which the owners' header brings.
 #include <winsock2.h>
+
+#include "datagram_port_win32.h"
 
 #include <windows.h>
 
 namespace ostrel {
+
+uintptr_t SSocketTraits::Empty() {
+    return static_cast<uintptr_t>(INVALID_SOCKET);
+}
+
+void SSocketTraits::Close(uintptr_t s) {
+    ::closesocket(static_cast<SOCKET>(s));
+}
 
 CDatagramPortWin32::~CDatagramPortWin32() {
     Close();
@@ -56,7 +64,7 @@ bool CDatagramPortWin32::Listen(const std::string& bindAddress, uint16_t nPort, 
         ::closesocket(s);
         return false;
     }
-    m_socket = s;
+    m_socket.reset(static_cast<uintptr_t>(s));
     m_hWnd = hWnd;
     return true;
 }
@@ -66,7 +74,7 @@ int CDatagramPortWin32::Receive(uint8_t* buffer, size_t size) {
         return -1;
     sockaddr_in from{};
     int nFrom = sizeof from;
-    const int n = ::recvfrom(static_cast<SOCKET>(m_socket), reinterpret_cast<char*>(buffer),
+    const int n = ::recvfrom(static_cast<SOCKET>(m_socket.get()), reinterpret_cast<char*>(buffer),
                              static_cast<int>(size), 0, reinterpret_cast<sockaddr*>(&from), &nFrom);
     return n == SOCKET_ERROR ? -1 : n;
 }
@@ -74,15 +82,14 @@ int CDatagramPortWin32::Receive(uint8_t* buffer, size_t size) {
 void CDatagramPortWin32::Close() {
     if (!IsOpen())
         return;
-    const SOCKET s = static_cast<SOCKET>(m_socket);
-    ::WSAAsyncSelect(s, reinterpret_cast<HWND>(m_hWnd), 0, 0);
-    ::closesocket(s);
-    m_socket = static_cast<uintptr_t>(INVALID_SOCKET);
+    // Notifications stop before the socket goes.
+    ::WSAAsyncSelect(static_cast<SOCKET>(m_socket.get()), reinterpret_cast<HWND>(m_hWnd), 0, 0);
+    m_socket.reset();
     m_hWnd = 0;
 }
 
 bool CDatagramPortWin32::IsOpen() const {
-    return m_socket != static_cast<uintptr_t>(INVALID_SOCKET);
+    return static_cast<bool>(m_socket);
 }
 
 } // namespace ostrel

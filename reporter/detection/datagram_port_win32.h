@@ -2,10 +2,18 @@
 // The plate-scanner listener's socket on Win32: Winsock 2.2, a UDP socket
 // bound to the port, read events posted to a window (WSAAsyncSelect).
 #include "plate_scanner_ports.h"
+#include "unique_handle.h"
 
 #include <cstdint>
 
 namespace ostrel {
+
+// A SOCKET kept as an integer, so that this header needs no socket headers.
+struct SSocketTraits {
+    static uintptr_t Empty();
+    static void Close(uintptr_t s);
+};
+using CSocket = CUniqueResource<uintptr_t, SSocketTraits>;
 
 class CDatagramPortWin32 : public IDatagramPort {
 public:
@@ -23,7 +31,7 @@ public:
     bool IsOpen() const override;
 
 private:
-    uintptr_t m_socket = ~uintptr_t(0); // INVALID_SOCKET
+    CSocket m_socket;
     uintptr_t m_hWnd = 0;
     int m_nStartups = 0;
 };

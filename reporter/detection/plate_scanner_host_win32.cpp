@@ -33,7 +33,7 @@ bool CPlateScannerHost::Create(HWND hParent, UINT nId, const wchar_t* pszClassId
     // The host window may exist without a control: only the control counts.
     IUnknown* pUnknown = nullptr;
     if (m_hWnd && SUCCEEDED(::AtlAxGetControl(m_hWnd, &pUnknown)) && pUnknown) {
-        pUnknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&m_pDispatch));
+        pUnknown->QueryInterface(IID_IDispatch, m_pDispatch.put_void());
         pUnknown->Release();
     }
     if (!m_pDispatch) {
@@ -44,10 +44,7 @@ bool CPlateScannerHost::Create(HWND hParent, UINT nId, const wchar_t* pszClassId
 }
 
 void CPlateScannerHost::Destroy() {
-    if (m_pDispatch) {
-        m_pDispatch->Release();
-        m_pDispatch = nullptr;
-    }
+    m_pDispatch.reset();
     if (m_hWnd) {
         ::DestroyWindow(m_hWnd);
         m_hWnd = nullptr;
@@ -59,7 +56,7 @@ void CPlateScannerHost::Destroy() {
 }
 
 bool CPlateScannerHost::HasWindow() {
-    return m_hWnd != nullptr && m_pDispatch != nullptr;
+    return m_hWnd != nullptr && static_cast<bool>(m_pDispatch);
 }
 
 bool CPlateScannerHost::Invoke(int nDispId, const std::vector<SDispatchArg>& args,

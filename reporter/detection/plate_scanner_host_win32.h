@@ -4,6 +4,7 @@
 // window class, and calls its dispatch methods. The host owns its OLE
 // initialisation, the host window and the control's dispatch interface.
 #include "plate_scanner_ports.h"
+#include "unique_handle.h"
 
 #include <windows.h>
 
@@ -36,7 +37,7 @@ private:
 
     bool m_bOleInitialised = false;
     HWND m_hWnd = nullptr;
-    IDispatch* m_pDispatch = nullptr;
+    CComPtr<IDispatch> m_pDispatch;
 };
 
 } // namespace ostrel
