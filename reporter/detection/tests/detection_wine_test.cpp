@@ -278,6 +278,24 @@ TEST(DetectionServer, MissingServerProgramFailsWithoutTouchingTheMailbox) {
     EXPECT_FALSE(m.HoldsServerProcess());
 }
 
+TEST(DetectionServer, MailboxAnswersAreCutTo259Characters) {
+    const std::wstring path = OwnFolder() + L"mailbox_cut.ini";
+    DeleteFileW(path.c_str());
+    CMailboxFileWin32 mailbox;
+    const std::wstring longAnswer(300, L'7');
+    mailbox.WriteString(path, L"RESULT", longAnswer);
+    mailbox.WriteString(path, L"READY", L"1");
+    EXPECT_EQ(mailbox.ReadString(path, L"RESULT", L"", 260), std::wstring(259, L'7'));
+    EXPECT_EQ(mailbox.ReadInt(path, L"READY", 0), 1);
+    EXPECT_EQ(mailbox.ReadInt(path, L"MISSING", 5), 5);
+    EXPECT_EQ(mailbox.ReadString(path, L"MISSING", L"dflt", 260), L"dflt");
+    // The server reads the file with the 8-bit functions.
+    char data[400] = {};
+    GetPrivateProfileStringA("TORVEX", "RESULT", "", data, sizeof data, Narrow(path).c_str());
+    EXPECT_EQ(std::string(data), std::string(300, '7'));
+    DeleteFileW(path.c_str());
+}
+
 namespace {
 
 void InstallPractice(const std::wstring& arguments) {
