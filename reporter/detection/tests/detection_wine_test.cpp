@@ -137,6 +137,7 @@ TEST(DetectionServer, WiredBoxThroughTheRealServer) {
     EXPECT_TRUE(m.ReadDirectSensorDetails(m.m_strDirectSensor[0]));
     EXPECT_EQ(m.m_strCpldVersion[0], L"(unknown)");
     EXPECT_EQ(m.m_strUsbMv[0], L"(unknown)");
+    EXPECT_FALSE(m.FindSecondDirectSensor()); // DetectUsbNext finds no other device
     m.StopServer();
     EXPECT_FALSE(m.HoldsServerProcess());
     EXPECT_TRUE(WaitNoServerWindow(3000));
@@ -147,7 +148,8 @@ TEST(DetectionServer, WiredBoxThroughTheRealServer) {
                                     {"10;"},
                                     {"20;" + box, "30;" + box},
                                     {"20;" + box, "30;" + box, "214;" + box, "21;" + box,
-                                     "213;" + box, "210;" + box}}));
+                                     "213;" + box, "210;" + box},
+                                    {"12;"}}));
 }
 
 // Answers of differently set-up boxes, parsed as the Part says: the
