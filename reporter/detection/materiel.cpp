@@ -9,9 +9,8 @@ CMateriel::CMateriel(const SMaterielPorts& ports, std::wstring strModuleDir)
 
 CMateriel::~CMateriel() {
     StopPlateScannerListener();
-    // A server started and never stopped would otherwise keep its handle.
-    if (m_serverProcess.m_hProcess)
-        m_ports.m_server.Release(m_serverProcess);
+    // A run cut short must not leave its server behind.
+    StopServer();
 }
 
 bool CMateriel::StartPlateScannerListener(uintptr_t hWnd) {

@@ -26,6 +26,7 @@ public:
     // strModuleDir: the reporter's own folder, ending with a backslash; the
     // server program and its mailbox lie there.
     CMateriel(const SMaterielPorts& ports, std::wstring strModuleDir);
+    // Closes the listener and stops a server this object started.
     ~CMateriel();
     CMateriel(const CMateriel&) = delete;
     CMateriel& operator=(const CMateriel&) = delete;

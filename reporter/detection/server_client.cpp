@@ -7,7 +7,8 @@ namespace ostrel {
 namespace {
 constexpr unsigned kIdleWaitMs = 5000; // a server that never idles must not hang the run
 constexpr unsigned kWindowPollMs = 50;
-constexpr unsigned kWindowPolls = 100; // the window may follow the idle state by a moment
+// The window may follow the idle state by seconds on a loaded machine.
+constexpr unsigned kWindowPolls = 300;
 constexpr int kReadyReads = 150;
 constexpr unsigned kReadyPauseMs = 100;
 constexpr unsigned kAnswerChars = 260;

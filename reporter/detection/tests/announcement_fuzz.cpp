@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int nBefore = g_table.m_nCount;
     const SPlateScannerEntry last = nBefore ? g_table.m_entries[nBefore - 1] : SPlateScannerEntry();
     g_listener.OnDatagram(1, g_table);
-    const bool bAccepted = size == kAnnouncementSize &&
-                           CheckAnnouncement(data, size) == EAnnouncementCheck::Accepted;
+    const bool bAccepted =
+        size == kAnnouncementSize && CheckAnnouncement(data, size) == EAnnouncementCheck::Accepted;
     if (!bAccepted && g_table.m_nCount != nBefore)
         std::abort(); // a rejected datagram changed the table
     if (g_table.m_nCount < 0 || g_table.m_nCount > 10)

@@ -437,6 +437,19 @@ TEST(SensorClient, StartedServerIsStoppedAndForgotten) {
     }
 }
 
+TEST(SensorClient, DestroyedModelStopsTheServerItStarted) {
+    CFakeServer server;
+    CNoInventory inventory;
+    CNoDatagrams datagrams;
+    {
+        CMateriel materiel({server, server, server, inventory, datagrams}, L"C:\\Tools\\");
+        std::wstring answer;
+        EXPECT_TRUE(materiel.SendServerCommand(10, answer));
+        server.m_process.clear();
+    }
+    EXPECT_EQ(server.m_process, (std::vector<std::string>{"quit 4242", "wait 2000", "release"}));
+}
+
 TEST(SensorClient, ServerThatCannotStartOrNeverShowsItsWindow) {
     {
         SFixture f;
@@ -461,7 +474,7 @@ TEST(SensorClient, ServerThatCannotStartOrNeverShowsItsWindow) {
         server.m_bIdles = false;
         CMateriel materiel({server, server, server, inventory, datagrams}, L"C:\\Tools\\");
         EXPECT_EQ(materiel.FindOrStartServer(), 0u);
-        EXPECT_LE(server.m_nSleptMs, 5000u);
+        EXPECT_EQ(server.m_nSleptMs, 15000u);       // the window is looked for 15 s at most
         EXPECT_TRUE(materiel.HoldsServerProcess()); // still ours to stop
         materiel.StopServer();
         EXPECT_FALSE(materiel.HoldsServerProcess());
