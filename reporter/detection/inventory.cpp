@@ -87,8 +87,8 @@ std::wstring CMateriel::GetDriverText(int nKind) {
     std::wstring text;
     if (imagePath.empty())
         return text;
-    m_ports.m_inventory.VersionText(DriverFileFromImagePath(imagePath, windowsFolder), true, false,
-                                    text);
+    m_ports.m_inventory.VersionText(DriverFileFromImagePath(imagePath, windowsFolder),
+                                    SVersionTextOptions().WithName(), text);
     return text;
 }
 
@@ -100,7 +100,7 @@ std::wstring CMateriel::GetCameraProgramVersion() {
     // current folder and could report a stranger's file.
     if (system.ImagingAppDir(folder) && !folder.empty())
         for (const wchar_t* name : {L"K610.exe", L"Vuemo.exe", L"Lensix.exe"})
-            if (system.VersionText(folder + name, false, false, text))
+            if (system.VersionText(folder + name, SVersionTextOptions(), text))
                 return text;
     std::wstring programFiles;
     if (!system.ProgramFilesFolder(programFiles))
@@ -108,7 +108,7 @@ std::wstring CMateriel::GetCameraProgramVersion() {
     for (const wchar_t* relative : {L"\\K610\\K610.exe", L"\\Altavo\\Lensix.exe",
                                     L"\\Dorsen\\Vuemo.exe", L"\\Meridol\\K610.exe"}) {
         if (system.FileExists(programFiles + relative)) {
-            system.VersionText(programFiles + relative, true, false, text);
+            system.VersionText(programFiles + relative, SVersionTextOptions().WithName(), text);
             return text;
         }
     }

@@ -2,6 +2,8 @@
 // What the USB and driver inventory reads from the machine: registry keys of
 // the local machine (read-only), system folders, files and their version
 // resources, and the imaging software's installation folder.
+#include "version_text.h"
+
 #include <string>
 
 namespace ostrel {
@@ -30,7 +32,7 @@ public:
     virtual bool ProgramFilesFolder(std::wstring& folder) = 0;
     virtual bool FileExists(const std::wstring& path) = 0;
     // GetFileVersionText: false and empty text without a version resource.
-    virtual bool VersionText(const std::wstring& path, bool bIncludeName, bool bFourParts,
+    virtual bool VersionText(const std::wstring& path, const SVersionTextOptions& options,
                              std::wstring& text) = 0;
     // Installation folder of the imaging software, ending with a backslash;
     // false when it is not found.

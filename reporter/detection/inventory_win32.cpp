@@ -1,10 +1,10 @@
 #include "inventory_win32.h"
 
 #include "imaging_settings.h"
+#include "shell_folders.h"
 #include "unique_handle.h"
 #include "version_text.h"
 
-#include <shlobj.h>
 #include <windows.h>
 
 #include <vector>
@@ -43,12 +43,7 @@ bool CInventorySystemWin32::WindowsFolder(unsigned bufferChars, std::wstring& fo
 }
 
 bool CInventorySystemWin32::ProgramFilesFolder(std::wstring& folder) {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    if (::SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, buffer) !=
-        S_OK)
-        return false;
-    folder = buffer;
-    return true;
+    return SystemShellFolders().ProgramFiles(folder);
 }
 
 bool CInventorySystemWin32::FileExists(const std::wstring& path) {
@@ -56,9 +51,9 @@ bool CInventorySystemWin32::FileExists(const std::wstring& path) {
     return dwAttributes != INVALID_FILE_ATTRIBUTES && !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CInventorySystemWin32::VersionText(const std::wstring& path, bool bIncludeName,
-                                        bool bFourParts, std::wstring& text) {
-    return GetFileVersionText(path, bIncludeName, bFourParts, text);
+bool CInventorySystemWin32::VersionText(const std::wstring& path,
+                                        const SVersionTextOptions& options, std::wstring& text) {
+    return GetFileVersionText(path, options, text);
 }
 
 bool CInventorySystemWin32::ImagingAppDir(std::wstring& folder) {

@@ -13,7 +13,7 @@ public:
     bool WindowsFolder(unsigned bufferChars, std::wstring& folder) override;
     bool ProgramFilesFolder(std::wstring& folder) override;
     bool FileExists(const std::wstring& path) override;
-    bool VersionText(const std::wstring& path, bool bIncludeName, bool bFourParts,
+    bool VersionText(const std::wstring& path, const SVersionTextOptions& options,
                      std::wstring& text) override;
     bool ImagingAppDir(std::wstring& folder) override;
 };

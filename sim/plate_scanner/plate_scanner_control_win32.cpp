@@ -3,13 +3,13 @@
 // answers methods 1, 2, 6, 8 and 21 from the script; IOleObject and
 // IPersistStreamInit do just enough for a host window to embed it.
 #include "control_script.h"
+#include "guard.h"
 
 #include <ole2.h>
 #include <olectl.h>
 #include <windows.h>
 
 #include <atomic>
-#include <new>
 #include <string>
 
 using namespace lumeno::sim;
@@ -48,15 +48,9 @@ void Record(const std::wstring& line) {
     ::CloseHandle(h);
 }
 
-// No exception leaves a COM method.
-template <typename F> HRESULT Guarded(F f) {
-    try {
-        return f();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+// No exception leaves a COM method or an export.
+template <typename F> HRESULT Guarded(const char* pszWhere, F f) {
+    return ostrel::GuardCall(pszWhere, E_FAIL, E_OUTOFMEMORY, f);
 }
 
 class CControl : public IDispatch, public IOleObject, public IPersistStreamInit {
@@ -104,7 +98,7 @@ public:
     }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* pParams, VARIANT* pResult,
                         EXCEPINFO*, UINT*) override {
-        return Guarded([&]() -> HRESULT {
+        return Guarded("LumenoSim::Invoke", [&]() -> HRESULT {
             std::vector<SCallArg> args;
             const UINT n = pParams ? pParams->cArgs : 0;
             for (UINT i = 0; i < n; ++i) {
@@ -239,7 +233,7 @@ public:
         *ppv = nullptr;
         if (pOuter)
             return CLASS_E_NOAGGREGATION;
-        return Guarded([&]() -> HRESULT {
+        return Guarded("LumenoSim::CreateInstance", [&]() -> HRESULT {
             CControl* p = new CControl();
             const HRESULT hr = p->QueryInterface(riid, ppv);
             p->Release();
@@ -292,7 +286,7 @@ STDAPI DllCanUnloadNow() {
 }
 
 STDAPI DllRegisterServer() {
-    return Guarded([]() -> HRESULT {
+    return Guarded("DllRegisterServer", []() -> HRESULT {
         wchar_t path[MAX_PATH] = {};
         ::GetModuleFileNameW(g_hModule, path, MAX_PATH);
         if (SetValue(kKey, nullptr, L"Lumeno plate scanner control (stand-in)") != ERROR_SUCCESS ||

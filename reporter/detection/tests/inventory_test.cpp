@@ -56,8 +56,10 @@ public:
     bool FileExists(const std::wstring& path) override {
         return m_files.count(path) || m_versions.count(path);
     }
-    bool VersionText(const std::wstring& path, bool name, bool four, std::wstring& text) override {
-        EXPECT_FALSE(four);
+    bool VersionText(const std::wstring& path, const SVersionTextOptions& options,
+                     std::wstring& text) override {
+        EXPECT_FALSE(options.m_bFourParts);
+        const bool name = options.m_bIncludeName;
         m_versionsAsked.push_back(path);
         text.clear();
         auto it = m_versions.find(path);

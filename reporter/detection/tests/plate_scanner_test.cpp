@@ -102,7 +102,9 @@ public:
     bool WindowsFolder(unsigned, std::wstring&) override { return false; }
     bool ProgramFilesFolder(std::wstring&) override { return false; }
     bool FileExists(const std::wstring&) override { return false; }
-    bool VersionText(const std::wstring&, bool, bool, std::wstring&) override { return false; }
+    bool VersionText(const std::wstring&, const SVersionTextOptions&, std::wstring&) override {
+        return false;
+    }
     bool ImagingAppDir(std::wstring&) override { return false; }
     std::vector<unsigned> m_sleeps;
 };
