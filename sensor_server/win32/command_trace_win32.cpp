@@ -1,5 +1,7 @@
 #include "command_trace_win32.h"
 
+#include "module_path.h"
+
 #include <windows.h>
 
 #include <string>
@@ -17,10 +19,8 @@ struct STrace {
         if (n == 0 || n >= MAX_PATH)
             return;
         m_strFile = buffer;
-        char module[MAX_PATH] = {};
-        ::GetModuleFileNameA(nullptr, module, MAX_PATH);
-        m_strMailbox = module;
-        m_strMailbox = m_strMailbox.substr(0, m_strMailbox.rfind('.') + 1) + "INI";
+        const std::string module = ostrel::GetRunningModulePathAnsi();
+        m_strMailbox = module.substr(0, module.rfind('.') + 1) + "INI";
     }
 };
 

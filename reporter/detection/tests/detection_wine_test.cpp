@@ -8,6 +8,8 @@
 #include <windows.h>
 
 #include "materiel.h"
+#include "module_path.h"
+#include "path_text.h"
 #include "plate_scanner_host_win32.h"
 #include "probe_ports_win32.h"
 
@@ -20,11 +22,9 @@ using namespace ostrel;
 
 namespace {
 
+// The test program's folder, with its trailing backslash: TORVEX.exe lies there.
 std::wstring OwnFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring s(path, n);
-    return s.substr(0, s.rfind(L'\\') + 1);
+    return FolderOfModulePath(GetRunningModulePath());
 }
 
 std::wstring FromUnix(const char* path) {
