@@ -30,7 +30,7 @@ void SetPair(const std::wstring& answer, unsigned nFirst, std::wstring& first,
 
 bool CMateriel::FindWiredSensor() {
     std::wstring answer;
-    SendServerCommand(server::DetectUsb, answer);
+    SendServerCommand(torvex::kCmdDetectUsb, answer);
     // A server that repeats itself would otherwise keep the search going for ever.
     std::set<std::wstring> seen;
     while (!answer.empty()) {
@@ -40,7 +40,7 @@ bool CMateriel::FindWiredSensor() {
         }
         if (!seen.insert(answer).second)
             break;
-        if (!SendServerCommand(server::DetectUsbNext, answer))
+        if (!SendServerCommand(torvex::kCmdDetectUsbNext, answer))
             break;
     }
     return false;
@@ -48,14 +48,14 @@ bool CMateriel::FindWiredSensor() {
 
 bool CMateriel::FindDirectSensor() {
     std::wstring answer;
-    SendServerCommand(server::DetectUsb, answer);
+    SendServerCommand(torvex::kCmdDetectUsb, answer);
     m_strDirectSensor[0] = answer;
     return Contains(answer, L"pid_0001");
 }
 
 bool CMateriel::FindSecondDirectSensor() {
     std::wstring answer;
-    if (!SendServerCommand(server::DetectUsbNext, answer) || answer.empty() ||
+    if (!SendServerCommand(torvex::kCmdDetectUsbNext, answer) || answer.empty() ||
         answer == m_strDirectSensor[0])
         return false;
     m_strDirectSensor[1] = answer;
@@ -69,9 +69,9 @@ bool CMateriel::RunDeviceRead(const std::wstring& device, unsigned nCommand, std
     m_ports.m_mailbox.WriteString(path, server::kData, device);
     std::wstring ignored;
     bool bResult = false;
-    if (SendServerCommand(server::InitLink, ignored)) {
+    if (SendServerCommand(torvex::kCmdInitLink, ignored)) {
         bResult = SendServerCommand(nCommand, answer);
-        SendServerCommand(server::StopLink, ignored);
+        SendServerCommand(torvex::kCmdStopLink, ignored);
     }
     m_ports.m_mailbox.WriteString(path, server::kData, L"");
     return bResult;
@@ -80,7 +80,7 @@ bool CMateriel::RunDeviceRead(const std::wstring& device, unsigned nCommand, std
 bool CMateriel::ReadSensorIdentity(const std::wstring& device) {
     m_strSensorSerial = m_strSensorExposures = kUnknown;
     std::wstring answer;
-    const bool bResult = RunDeviceRead(device, server::ReadSensor, answer);
+    const bool bResult = RunDeviceRead(device, torvex::kCmdReadSensor, answer);
     if (bResult && !answer.empty())
         SetPair(answer, 2, m_strSensorSerial, m_strSensorExposures);
     return bResult;
@@ -89,7 +89,7 @@ bool CMateriel::ReadSensorIdentity(const std::wstring& device) {
 bool CMateriel::ReadBoxIdentity(const std::wstring& device) {
     m_strBoxSerial = m_strBoxFirmware = kUnknown;
     std::wstring answer;
-    const bool bResult = RunDeviceRead(device, server::ReadBox, answer);
+    const bool bResult = RunDeviceRead(device, torvex::kCmdReadBox, answer);
     if (bResult && !answer.empty())
         SetPair(answer, 1, m_strBoxSerial, m_strBoxFirmware);
     return bResult;
@@ -98,7 +98,7 @@ bool CMateriel::ReadBoxIdentity(const std::wstring& device) {
 bool CMateriel::ReadBatteryLevel(const std::wstring& device) {
     m_strBattery = kUnknown;
     std::wstring answer;
-    const bool bResult = RunDeviceRead(device, server::ReadBattery, answer);
+    const bool bResult = RunDeviceRead(device, torvex::kCmdReadBattery, answer);
     if (bResult && !answer.empty())
         m_strBattery = answer + L" mV";
     return bResult;
@@ -107,7 +107,7 @@ bool CMateriel::ReadBatteryLevel(const std::wstring& device) {
 bool CMateriel::ReadLinkTypeText(const std::wstring& device) {
     m_strLinkType = kUnknown;
     std::wstring answer;
-    const bool bResult = RunDeviceRead(device, server::ReadLinkType, answer);
+    const bool bResult = RunDeviceRead(device, torvex::kCmdReadLinkType, answer);
     if (bResult && !answer.empty()) {
         static const wchar_t* const kTypes[] = {L"USB 1.1", L"USB 2.0-1.1", L"USB 2.0",
                                                 L"Wireless"};
@@ -121,9 +121,9 @@ bool CMateriel::ReadLinkTypeText(const std::wstring& device) {
 bool CMateriel::PrepareDirectSensor(const std::wstring& device) {
     m_ports.m_mailbox.WriteString(MailboxPath(), server::kData, device);
     std::wstring ignored;
-    if (!SendServerCommand(server::InitLink, ignored))
+    if (!SendServerCommand(torvex::kCmdInitLink, ignored))
         return false;
-    return SendServerCommand(server::StartAcquisitionMode2, ignored);
+    return SendServerCommand(torvex::kCmdStartAcquisitionMode2, ignored);
 }
 
 bool CMateriel::ReadDirectSensorDetails(const std::wstring& device) {
@@ -134,19 +134,19 @@ bool CMateriel::ReadDirectSensorDetails(const std::wstring& device) {
     m_ports.m_mailbox.WriteString(path, server::kData, device);
     std::wstring answer;
     bool bResult = false;
-    if (SendServerCommand(server::InitLink, answer)) {
-        SendServerCommand(server::StartAcquisitionMode2, answer);
+    if (SendServerCommand(torvex::kCmdInitLink, answer)) {
+        SendServerCommand(torvex::kCmdStartAcquisitionMode2, answer);
         answer.clear();
-        if (SendServerCommand(server::ReadDeviceValues, answer) && !answer.empty()) {
+        if (SendServerCommand(torvex::kCmdReadDeviceValues, answer) && !answer.empty()) {
             m_strCpldMv[i] = AnswerField(answer, 1);
             m_strUsbMv[i] = AnswerField(answer, 2);
             m_strSensorMv[i] = AnswerField(answer, 3);
             m_strCpuMv[i] = AnswerField(answer, 4);
         }
         std::wstring ignored;
-        SendServerCommand(server::StopLink, ignored);
+        SendServerCommand(torvex::kCmdStopLink, ignored);
         answer.clear();
-        if (SendServerCommand(server::ReadDeviceInfo, answer) && !answer.empty()) {
+        if (SendServerCommand(torvex::kCmdReadDeviceInfo, answer) && !answer.empty()) {
             wchar_t hex[16];
             std::swprintf(hex, 16, L"%Xh",
                           static_cast<unsigned>(ReadDecimal(AnswerField(answer, 3))));
@@ -155,7 +155,7 @@ bool CMateriel::ReadDirectSensorDetails(const std::wstring& device) {
             m_strSensorSize[i] = size == L"1" ? L"Size 1" : size == L"2" ? L"Size 2" : size;
         }
         answer.clear();
-        bResult = SendServerCommand(server::ReadDeviceStatus, answer);
+        bResult = SendServerCommand(torvex::kCmdReadDeviceStatus, answer);
         if (bResult && !answer.empty()) {
             m_nFaultCode[i] = ReadDecimal(AnswerField(answer, 1));
             m_nStateFlags[i] = ReadDecimal(AnswerField(answer, 2));

@@ -1,23 +1,9 @@
 #pragma once
-// Command numbers of the sensor server that the reporter sends, and the
-// names of its mailbox.
-namespace ostrel::server {
+// The sensor server as its clients see it: the command numbers (shared with
+// the server), its window class, message and mailbox names.
+#include "command_numbers.h"
 
-enum ECommand : unsigned {
-    DetectUsb = 10,
-    DetectWireless = 11,
-    DetectUsbNext = 12,
-    InitLink = 20,
-    StopLink = 21,
-    StartAcquisitionMode2 = 30,
-    ReadSensor = 40,
-    ReadBox = 41,
-    ReadLinkType = 43,
-    ReadBattery = 46,
-    ReadDeviceStatus = 210,
-    ReadDeviceInfo = 213,
-    ReadDeviceValues = 214,
-};
+namespace ostrel::server {
 
 inline constexpr wchar_t kWindowClass[] = L"TORVEX_WND";
 inline constexpr wchar_t kCommandMessage[] = L"TORVEX_COMMAND";

@@ -2,6 +2,7 @@
 // read, and the texts the device tree gets.
 #include "driver_path.h"
 #include "materiel.h"
+#include "probe_fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -74,42 +75,10 @@ public:
     }
 };
 
-class CNoServer : public IServerPlatform, public IMailboxFile, public IWaitClock {
-public:
-    uintptr_t FindServerWindow() override { return 0; }
-    bool StartServer(const std::wstring&, SServerProcess&) override { return false; }
-    bool WaitUntilIdle(const SServerProcess&, unsigned) override { return false; }
-    bool WaitForExit(const SServerProcess&, unsigned) override { return true; }
-    unsigned RegisterCommandMessage() override { return 0; }
-    bool PostCommand(uintptr_t, unsigned, unsigned) override { return false; }
-    void PostQuit(const SServerProcess&) override {}
-    bool GetExitCode(const SServerProcess&, uint32_t&) override { return false; }
-    void Terminate(const SServerProcess&, uint32_t) override {}
-    void Release(SServerProcess& p) override { p = {}; }
-    void WriteString(const std::wstring&, const std::wstring&, const std::wstring&) override {}
-    int ReadInt(const std::wstring&, const std::wstring&, int d) override { return d; }
-    std::wstring ReadString(const std::wstring&, const std::wstring&, const std::wstring& d,
-                            unsigned) override {
-        return d;
-    }
-    void Sleep(unsigned ms) override { m_nSleptMs += ms; }
-    unsigned m_nSleptMs = 0;
-};
-
-class CNoDatagrams : public IDatagramPort {
-public:
-    bool Startup(int&) override { return false; }
-    void Cleanup() override {}
-    bool Listen(const std::string&, uint16_t, uintptr_t, unsigned, int&) override { return false; }
-    int Receive(uint8_t*, size_t) override { return 0; }
-    void Close() override {}
-    bool IsOpen() const override { return false; }
-};
-
 struct SFixture {
     CFakeMachine machine;
-    CNoServer server;
-    CNoDatagrams datagrams;
+    test::CNullServer server;
+    test::CNullDatagrams datagrams;
     CMateriel materiel{{server, server, server, machine, datagrams}, L"C:\\Tools\\"};
 };
 

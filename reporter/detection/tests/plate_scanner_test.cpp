@@ -2,6 +2,7 @@
 // datagrams, the listener over a fake socket, and the control calls of the
 // first generation over a recording fake.
 #include "materiel.h"
+#include "probe_fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -72,47 +73,11 @@ public:
     bool IsOpen() const override { return m_bOpen; }
 };
 
-class CNoServer : public IServerPlatform,
-                  public IMailboxFile,
-                  public IWaitClock,
-                  public IInventorySystem {
-public:
-    uintptr_t FindServerWindow() override { return 0; }
-    bool StartServer(const std::wstring&, SServerProcess&) override { return false; }
-    bool WaitUntilIdle(const SServerProcess&, unsigned) override { return false; }
-    bool WaitForExit(const SServerProcess&, unsigned) override { return true; }
-    unsigned RegisterCommandMessage() override { return 0; }
-    bool PostCommand(uintptr_t, unsigned, unsigned) override { return false; }
-    void PostQuit(const SServerProcess&) override {}
-    bool GetExitCode(const SServerProcess&, uint32_t&) override { return false; }
-    void Terminate(const SServerProcess&, uint32_t) override {}
-    void Release(SServerProcess& p) override { p = {}; }
-    void WriteString(const std::wstring&, const std::wstring&, const std::wstring&) override {}
-    int ReadInt(const std::wstring&, const std::wstring&, int d) override { return d; }
-    std::wstring ReadString(const std::wstring&, const std::wstring&, const std::wstring& d,
-                            unsigned) override {
-        return d;
-    }
-    void Sleep(unsigned ms) override { m_sleeps.push_back(ms); }
-    bool KeyExists(const std::wstring&) override { return false; }
-    ERegistryQuery QueryValue(const std::wstring&, const std::wstring&, unsigned,
-                              std::wstring&) override {
-        return ERegistryQuery::NoKey;
-    }
-    bool WindowsFolder(unsigned, std::wstring&) override { return false; }
-    bool ProgramFilesFolder(std::wstring&) override { return false; }
-    bool FileExists(const std::wstring&) override { return false; }
-    bool VersionText(const std::wstring&, const SVersionTextOptions&, std::wstring&) override {
-        return false;
-    }
-    bool ImagingAppDir(std::wstring&) override { return false; }
-    std::vector<unsigned> m_sleeps;
-};
-
 struct SFixture {
-    CNoServer none;
+    test::CNullServer none;
+    test::CNullInventory inventory;
     CFakeDatagrams datagrams;
-    CMateriel materiel{{none, none, none, none, datagrams}, L"C:\\Tools\\"};
+    CMateriel materiel{{none, none, none, inventory, datagrams}, L"C:\\Tools\\"};
 
     void Hear(std::vector<uint8_t> d, uintptr_t notification = 1) {
         datagrams.m_queue.push_back(std::move(d));

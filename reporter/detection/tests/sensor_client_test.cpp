@@ -1,6 +1,7 @@
 // The sensor-server client against a scripted server: the commands each
 // operation sends, with the DATA they carry, and how answers land in members.
 #include "materiel.h"
+#include "probe_fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -138,39 +139,10 @@ private:
     int m_nReadsLeft = 0;
 };
 
-class CNoInventory : public IInventorySystem {
-public:
-    bool KeyExists(const std::wstring&) override { return false; }
-    ERegistryQuery QueryValue(const std::wstring&, const std::wstring&, unsigned,
-                              std::wstring&) override {
-        return ERegistryQuery::NoKey;
-    }
-    bool WindowsFolder(unsigned, std::wstring&) override { return false; }
-    bool ProgramFilesFolder(std::wstring&) override { return false; }
-    bool FileExists(const std::wstring&) override { return false; }
-    bool VersionText(const std::wstring&, const SVersionTextOptions&, std::wstring&) override {
-        return false;
-    }
-    bool ImagingAppDir(std::wstring&) override { return false; }
-};
-
-class CNoDatagrams : public IDatagramPort {
-public:
-    bool Startup(int& e) override {
-        e = 10091;
-        return false;
-    }
-    void Cleanup() override {}
-    bool Listen(const std::string&, uint16_t, uintptr_t, unsigned, int&) override { return false; }
-    int Receive(uint8_t*, size_t) override { return 0; }
-    void Close() override {}
-    bool IsOpen() const override { return false; }
-};
-
 struct SFixture {
     CFakeServer server;
-    CNoInventory inventory;
-    CNoDatagrams datagrams;
+    test::CNullInventory inventory;
+    test::CNullDatagrams datagrams;
     CMateriel materiel{{server, server, server, inventory, datagrams}, L"C:\\Tools\\"};
     SFixture() { server.m_bRunning = true; }
 };
@@ -441,8 +413,8 @@ TEST(SensorClient, StartedServerIsStoppedAndForgotten) {
 
 TEST(SensorClient, DestroyedModelStopsTheServerItStarted) {
     CFakeServer server;
-    CNoInventory inventory;
-    CNoDatagrams datagrams;
+    test::CNullInventory inventory;
+    test::CNullDatagrams datagrams;
     {
         CMateriel materiel({server, server, server, inventory, datagrams}, L"C:\\Tools\\");
         std::wstring answer;
@@ -471,8 +443,8 @@ TEST(SensorClient, ServerThatCannotStartOrNeverShowsItsWindow) {
             uintptr_t FindServerWindow() override { return 0; }
         };
         CNoWindow server;
-        CNoInventory inventory;
-        CNoDatagrams datagrams;
+        test::CNullInventory inventory;
+        test::CNullDatagrams datagrams;
         server.m_bIdles = false;
         CMateriel materiel({server, server, server, inventory, datagrams}, L"C:\\Tools\\");
         EXPECT_EQ(materiel.FindOrStartServer(), 0u);
