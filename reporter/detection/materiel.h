@@ -7,10 +7,13 @@
 #include "plate_scanner_ports.h"
 #include "server_ports.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 namespace ostrel {
+
+struct SCameraProbePorts;
 
 // The platform behind the probes; every port outlives the CMateriel.
 struct SMaterielPorts {
@@ -24,8 +27,13 @@ struct SMaterielPorts {
 class CMateriel {
 public:
     // strModuleDir: the reporter's own folder, ending with a backslash; the
-    // server program and its mailbox lie there.
+    // server program and its mailbox lie there. The form passes the machine's
+    // ports (CSystemProbePorts).
     CMateriel(const SMaterielPorts& ports, std::wstring strModuleDir);
+    // A model without a machine behind it: no server window and none to
+    // start, an empty registry, no socket library. The camera probe takes
+    // its own ports per call and works the same.
+    CMateriel();
     // Closes the listener and stops a server this object started.
     ~CMateriel();
     CMateriel(const CMateriel&) = delete;
@@ -77,6 +85,23 @@ public:
     const std::wstring& GetPlateScannerIp(int i) const;
     const std::wstring& GetPlateScannerFirmware(int i) const;
     const CPlateScannerListener* PlateScannerListener() const { return m_pListener.get(); }
+
+    // ---------------------------------------------------------------- camera
+    // Probe of the intraoral camera over the I2C bridge (camera_probe.cpp).
+    // True when the camera answered its identity query.
+    bool ProbeCamera(const SCameraProbePorts& ports);
+    std::wstring GetCameraStandard() const; // "PAL" or "NTSC"
+    std::wstring GetCameraSerial() const;
+    std::wstring GetCameraFirmware() const; // "%X.%X"
+    std::wstring GetCameraVoltage() const;  // millivolts, or "(unknown)"
+
+    // Overwritten only by a valid reply.
+    uint8_t m_nCameraFwMajor = 0;
+    uint8_t m_nCameraFwMinor = 0;
+    float m_fCameraVolts = 0.0f; // NaN when the camera gave no usable divisor
+    bool m_bCameraPal = false;
+    std::wstring m_strCameraSerial;
+    // ------------------------------------------------------------ end camera
 
     // ---- Sensor values ---------------------------------------------------
     std::wstring m_strWiredSensor;
