@@ -190,7 +190,7 @@ TEST(DetectionServer, WirelessSensorAndASearchThatFindsNothing) {
     EXPECT_FALSE(m.FindWiredSensor()); // pid_5841, then DetectUsbNext answers nothing
     EXPECT_EQ(m.m_strWiredSensor, L"earlier");
     std::wstring port = L"x";
-    EXPECT_TRUE(m.SendServerCommand(11, port)); // no search library beside the server
+    EXPECT_TRUE(m.SendServerCommand(11, port)); // no radio under Wine: the search finds nothing
     EXPECT_EQ(port, L"");
     const std::wstring com = L"\\\\.\\COM7";
     EXPECT_TRUE(m.ReadSensorIdentity(com));
