@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a job needs; quick when they are all present.
-# Usage: tools/install-deps.sh main|test
+# Usage: tools/install-deps.sh main|test|fuzz
 set -euo pipefail
 build=(cmake make g++ pkg-config zlib1g-dev libgtest-dev googletest
        g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev
@@ -11,7 +11,9 @@ case "${1:-test}" in
     # Peers that read our archives, socat for serial ports over pseudo-terminals,
     # and a local FTP server for the update check.
     test) want=("${build[@]}" unzip zip 7zip libarchive-tools socat python3-pyftpdlib) ;;
-    *) echo "usage: $0 main|test" >&2; exit 2 ;;
+    # clang with libFuzzer for the fuzz targets (sensor-server DATA, plate-scanner datagrams).
+    fuzz) want=("${build[@]}" clang libclang-rt-14-dev) ;;
+    *) echo "usage: $0 main|test|fuzz" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${want[@]}"; do

@@ -1,5 +1,7 @@
 #include "torvex_view_win32.h"
 
+#include "command_trace_win32.h"
+
 namespace torvex {
 
 UINT g_nCommandMessage = 0;
@@ -26,6 +28,7 @@ bool CTORVEXView::Create(HWND hParent, HINSTANCE hInstance) {
 
 LRESULT CTORVEXView::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (g_nCommandMessage != 0 && uMsg == g_nCommandMessage) {
+        TraceCommand(static_cast<unsigned>(wParam));
         if (!m_dispatcher.Dispatch(static_cast<unsigned>(wParam)))
             return 0; // ignored while busy
     }
