@@ -8,7 +8,8 @@ build=(cmake make g++ pkg-config zlib1g-dev libgtest-dev googletest
 case "${1:-test}" in
     main) want=("${build[@]}" imagemagick) ;;
     # Peers that read our archives, and socat for serial ports over pseudo-terminals.
-    test) want=("${build[@]}" unzip zip 7zip libarchive-tools socat) ;;
+    # pigz: the parallel-deflate anchor of bench/zip_bench.
+    test) want=("${build[@]}" unzip zip pigz 7zip libarchive-tools socat) ;;
     *) echo "usage: $0 main|test" >&2; exit 2 ;;
 esac
 missing=()
