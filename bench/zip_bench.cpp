@@ -103,8 +103,10 @@ struct STimes {
     }
 };
 
-// The platform's files with a clock that stands still, so that folder entries,
-// which carry the time they were added, do not tell two runs apart.
+// The platform's files with times that stand still, so that two runs do not
+// differ in their time fields: folder entries carry the time they were added,
+// reading a file moves its access time, and the status-change time stands in
+// for creation.
 class CStillClock final : public zip::IZipFileSystem {
 public:
     std::unique_ptr<zip::IZipOutput> CreateOutput(const std::wstring& path) override {
@@ -112,7 +114,9 @@ public:
     }
     std::unique_ptr<zip::IZipSource> OpenSource(const std::wstring& path,
                                                 zip::SZipSourceInfo* pInfo) override {
-        return zip::PlatformFileSystem().OpenSource(path, pInfo);
+        auto p = zip::PlatformFileSystem().OpenSource(path, pInfo);
+        pInfo->llAccessTime = pInfo->llCreateTime = 1426154400;
+        return p;
     }
     zip::SCivilTime LocalNow() override { return zip::SCivilTime{2015, 3, 12, 10, 0, 0}; }
 };
