@@ -6,6 +6,7 @@
 // Usage: zip_bench [repetitions] [work folder] [chunk KiB]
 // A work folder that holds a complete set from an earlier run is reused.
 #include "bench_data.h"
+#include "still_times.h"
 #include "utf16.h"
 #include "zip_format.h"
 #include "zip_writer.h"
@@ -103,28 +104,10 @@ struct STimes {
     }
 };
 
-// The platform's files with times that stand still, so that two runs do not
-// differ in their time fields: folder entries carry the time they were added,
-// reading a file moves its access time, and the status-change time stands in
-// for creation.
-class CStillClock final : public zip::IZipFileSystem {
-public:
-    std::unique_ptr<zip::IZipOutput> CreateOutput(const std::wstring& path) override {
-        return zip::PlatformFileSystem().CreateOutput(path);
-    }
-    std::unique_ptr<zip::IZipSource> OpenSource(const std::wstring& path,
-                                                zip::SZipSourceInfo* pInfo) override {
-        auto p = zip::PlatformFileSystem().OpenSource(path, pInfo);
-        pInfo->llAccessTime = pInfo->llCreateTime = 1426154400;
-        return p;
-    }
-    zip::SCivilTime LocalNow() override { return zip::SCivilTime{2015, 3, 12, 10, 0, 0}; }
-};
-
 double RunWriter(const std::vector<SFile>& files, const fs::path& out,
                  const SZipWriterOptions& options) {
     const auto t0 = std::chrono::steady_clock::now();
-    static CStillClock s_fs;
+    static CStillTimes s_fs;
     zip::IZipFileSystem& pfs = s_fs;
     std::unique_ptr<zip::IZipOutput> pOutput = pfs.CreateOutput(Utf8ToWide(out.string()));
     if (!pOutput) {

@@ -6,6 +6,7 @@
 #include "zip_writer.h"
 
 #include "bench_data.h"
+#include "still_times.h"
 #include "utf16.h"
 #include "zip_test_support.h"
 
@@ -31,23 +32,6 @@ using namespace ostrel::ziptest;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The POSIX adapter with times that stand still: reading a file moves its
-// access time and the status-change time stands in for creation, so without
-// this two archives of the same files differ in their time fields.
-class CStillTimes final : public zip::IZipFileSystem {
-public:
-    std::unique_ptr<zip::IZipOutput> CreateOutput(const std::wstring& path) override {
-        return zip::PlatformFileSystem().CreateOutput(path);
-    }
-    std::unique_ptr<zip::IZipSource> OpenSource(const std::wstring& path,
-                                                zip::SZipSourceInfo* pInfo) override {
-        auto p = zip::PlatformFileSystem().OpenSource(path, pInfo);
-        pInfo->llAccessTime = pInfo->llCreateTime = 1433166337;
-        return p;
-    }
-    zip::SCivilTime LocalNow() override { return zip::SCivilTime{2015, 6, 1, 13, 45, 37}; }
-};
 
 struct SRun {
     int nStatus = -1;
@@ -444,7 +428,7 @@ TEST_F(ZipPeerTest, FilesAroundTheChunkSize) {
 // The kinds of files a support archive holds, and one large file: 1, 2, 3 and
 // 8 workers write the same bytes, and the readers accept them.
 TEST_F(ZipPeerTest, SameArchiveForEveryWorkerCount) {
-    CStillTimes still;
+    bench::CStillTimes still;
     std::vector<SExpect> expects;
     std::vector<std::wstring> names;
     auto add = [&](const std::string& name, const std::string& data, bool bStored = false) {
