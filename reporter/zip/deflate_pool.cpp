@@ -53,6 +53,19 @@ void CDeflatePool::Submit(SDeflateChunk& chunk) {
 
 void CDeflatePool::Wait(SDeflateChunk& chunk) {
     std::unique_lock<std::mutex> lock(m_mutex);
+    if (!chunk.bDone) {
+        const auto it = std::find(m_queue.begin(), m_queue.end(), &chunk);
+        if (it != m_queue.end()) {
+            // No worker has started it (they are not getting the processor):
+            // the caller would only wait, so it does the work itself.
+            m_queue.erase(it);
+            lock.unlock();
+            m_here.Compress(chunk);
+            lock.lock();
+            chunk.bDone = true;
+            return;
+        }
+    }
     m_cvDone.wait(lock, [&] { return chunk.bDone; });
 }
 

@@ -38,7 +38,8 @@ public:
 
     // Hands the chunk to a worker (queued in order of submission).
     void Submit(SDeflateChunk& chunk);
-    // Blocks until the chunk is compressed; it is the caller's again.
+    // Blocks until the chunk is compressed; it is the caller's again. A chunk
+    // that no worker has started yet is compressed on the caller's thread.
     void Wait(SDeflateChunk& chunk);
     // Compresses on the caller's thread, for an entry of one chunk that no
     // worker would overlap with anything.
