@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
@@ -104,8 +105,20 @@ struct STimes {
     }
 };
 
+double ThreadCpuSeconds() {
+    struct timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+// CPU seconds of the calling thread spent on entries that only it can work on
+// (folders, stored files, files of one chunk) and on the others.
+struct SSerialShare {
+    double dSerial = 0, dSplit = 0;
+};
+
 double RunWriter(const std::vector<SFile>& files, const fs::path& out,
-                 const SZipWriterOptions& options) {
+                 const SZipWriterOptions& options, SSerialShare* pShare = nullptr) {
     const auto t0 = std::chrono::steady_clock::now();
     static CStillTimes s_fs;
     zip::IZipFileSystem& pfs = s_fs;
@@ -117,12 +130,18 @@ double RunWriter(const std::vector<SFile>& files, const fs::path& out,
     HZIP h = new CZipWriter(pfs, std::move(pOutput), options);
     for (const SFile& f : files) {
         const std::wstring name = Utf8ToWide(f.strEntry);
+        const double c0 = pShare ? ThreadCpuSeconds() : 0;
         const int n = f.bFolder
                           ? ZipWriterAddFolder(h, name.c_str())
                           : ZipWriterAddFile(h, name.c_str(), Utf8ToWide(f.path.string()).c_str());
         if (n != kZipOk) {
             std::fprintf(stderr, "add %s: 0x%X\n", f.strEntry.c_str(), n);
             std::exit(1);
+        }
+        if (pShare) {
+            const bool bSplit = !f.bFolder && !zip::IsStoredName(f.strEntry) &&
+                                fs::file_size(f.path) > options.cbChunk;
+            (bSplit ? pShare->dSplit : pShare->dSerial) += ThreadCpuSeconds() - c0;
         }
     }
     if (ZipWriterClose(h) != kZipOk) {
@@ -275,6 +294,8 @@ int main(int argc, char** argv) {
 
     // Untimed: the same bytes from every worker count, and the size that one
     // deflate stream per entry would give.
+    SSerialShare share;
+    RunWriter(files, archive(1), workers(1), &share);
     RunWriter(files, archive(3), workers(3));
     RunWriter(files, archive(8), workers(8));
     bool bSame = true;
@@ -308,6 +329,11 @@ int main(int argc, char** argv) {
     std::printf("archive size / one deflate stream per entry (%llu bytes) = %.5f (%+.3f%%)\n",
                 static_cast<unsigned long long>(qwSingle), double(qwTwo) / qwSingle,
                 (double(qwTwo) / qwSingle - 1) * 100);
+    // What two idle cores would allow: the split entries' work halved, the rest not.
+    const double dAll = share.dSerial + share.dSplit;
+    std::printf("one worker: %.2f s cpu on entries of one chunk, stored or folders, %.2f s on "
+                "split entries: two idle cores allow at most %.3f\n",
+                share.dSerial, share.dSplit, dAll / (share.dSerial + share.dSplit / 2));
     std::printf("archives of 1, 2, 3 and 8 workers: %s\n", bSame ? "identical" : "DIFFERENT");
     if (!bKeep)
         fs::remove_all(work);
