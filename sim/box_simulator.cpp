@@ -21,7 +21,7 @@ CBoxSimulator::CBoxSimulator(const std::string& strPid, CSensorModel& model, CFa
       m_bPolled(strPid.rfind("123", 0) == 0 || strPid.rfind("010", 0) == 0), m_model(model),
       m_faults(faults), m_clock(clock) {
     if (m_bPolled)
-        m_model.Setup().m_nFirmwareTag = 0xB0;
+        m_model.Setup().m_nFirmwareTag = proto::kFirmwareTagPolled;
 }
 
 int CBoxSimulator::Write(const uint8_t* pFrame) {
@@ -40,10 +40,10 @@ int CBoxSimulator::Write(const uint8_t* pFrame) {
     m_bPending = bAnswers || m_bPolled;
     if (!bAnswers)
         reply = frame;
-    m_bSilent = m_faults.Take(EFault::Silent, frame.data());
+    m_bSilent = m_faults.Take(EFault::Silent, frame);
     m_faults.ApplyToReply(frame, reply);
     uint32_t nLate = 0;
-    m_faults.Take(EFault::Late, frame.data(), &nLate);
+    m_faults.Take(EFault::Late, frame, &nLate);
     m_reply = reply;
     m_nDueAt = m_clock.NowMs() + nLate;
     return 0;

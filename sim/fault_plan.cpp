@@ -2,14 +2,19 @@
 
 namespace torvex::sim {
 
-bool CFaultPlan::Take(EFault eKind, const uint8_t* pFrame, uint32_t* pArg) {
-    const uint16_t wWord = static_cast<uint16_t>(pFrame[0] | (pFrame[1] << 8));
+namespace {
+// A Wrong fault answers with this bit of the code byte flipped.
+constexpr uint8_t kWrongCodeFlip = 0x40;
+} // namespace
+
+bool CFaultPlan::Take(EFault eKind, const CFrame& frame, uint32_t* pArg) {
+    const uint16_t wWord = CommandWord(frame);
     for (SFaultRule& rule : m_rules) {
         if (rule.m_eKind != eKind || rule.m_nTimes == 0)
             continue;
         if (rule.m_wWord != kAnyWord && rule.m_wWord != wWord)
             continue;
-        if (rule.m_nByte2 >= 0 && rule.m_nByte2 != pFrame[2])
+        if (rule.m_nByte2 >= 0 && rule.m_nByte2 != frame[2])
             continue;
         if (rule.m_nTimes > 0)
             --rule.m_nTimes;
@@ -35,12 +40,12 @@ uint32_t CFaultPlan::ArgOf(EFault eKind) const {
 }
 
 void CFaultPlan::ApplyToReply(const CFrame& frame, CFrame& reply) {
-    if (Take(EFault::Busy, frame.data()))
-        reply = MakeFrame(0xF0, 0x02);
-    else if (Take(EFault::Reject, frame.data()))
-        reply = MakeFrame(0xF0, 0x01);
-    else if (Take(EFault::Wrong, frame.data()))
-        reply[1] = static_cast<uint8_t>(reply[1] ^ 0x40);
+    if (Take(EFault::Busy, frame))
+        reply = proto::Frame(proto::kWordBusy);
+    else if (Take(EFault::Reject, frame))
+        reply = proto::Frame(proto::kWordRejected);
+    else if (Take(EFault::Wrong, frame))
+        reply[1] = static_cast<uint8_t>(reply[1] ^ kWrongCodeFlip);
 }
 
 } // namespace torvex::sim

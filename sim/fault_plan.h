@@ -10,12 +10,12 @@
 namespace torvex::sim {
 
 enum class EFault {
-    Busy,        // answers F0 02
-    Reject,      // answers F0 01
+    Busy,        // answers the busy word
+    Reject,      // answers the rejected word
     Silent,      // never answers
     Wrong,       // answers another command word
     Late,        // answers after m_nArg ms
-    BadEnvelope, // serial reply with byte 1 = 0x02
+    BadEnvelope, // serial reply whose envelope kind is not a frame
     Gone,        // the device disappears after m_nArg exchanges
 };
 
@@ -33,7 +33,7 @@ class CFaultPlan {
 public:
     void Add(const SFaultRule& rule) { m_rules.push_back(rule); }
     // The rule of this kind for the frame, consumed once when limited.
-    bool Take(EFault eKind, const uint8_t* pFrame, uint32_t* pArg = nullptr);
+    bool Take(EFault eKind, const CFrame& frame, uint32_t* pArg = nullptr);
     bool Has(EFault eKind) const;
     uint32_t ArgOf(EFault eKind) const;
     // Busy, Reject and Wrong as the device would show them in its reply.

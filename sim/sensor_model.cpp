@@ -2,138 +2,191 @@
 
 #include "byte_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace torvex::sim {
 
+using namespace proto;
+
+namespace {
+
+CFrame Rejected() {
+    return Frame(kWordRejected);
+}
+
+} // namespace
+
 CSensorModel::CSensorModel(const SSensorSetup& setup)
     : m_setup(setup), m_blemish(setup.m_blemish), m_wExposures(setup.m_wExposures),
       m_wOptionWord(setup.m_wOptionWord) {
-    for (size_t i = 0; i < 8; ++i)
-        m_blocks[0][80 + i] = static_cast<uint8_t>(setup.m_nSerial >> (8 * i));
-    PutU32Le(m_blocks[0].data() + 92, setup.m_nCounterBase);
-    PutU32Le(m_blocks[0].data() + 96, setup.m_nCounterValue);
-    for (size_t i = 0; i < 128; ++i) {
+    for (size_t i = 0; i < kSerialSize; ++i)
+        m_blocks[0][kSerialOffset + i] = static_cast<uint8_t>(setup.m_nSerial >> (8 * i));
+    PutU32Le(m_blocks[0].data() + kCounterBaseOffset, setup.m_nCounterBase);
+    PutU32Le(m_blocks[0].data() + kCounterValueOffset, setup.m_nCounterValue);
+    for (size_t i = 0; i < kBlockSize; ++i) {
         m_blocks[1][i] = static_cast<uint8_t>(i);
         m_blocks[2][i] = static_cast<uint8_t>(0xFF - i);
     }
 }
 
+bool CSensorModel::Answer(const CFrame& f, CFrame& reply) {
+    m_received.push_back(f);
+    reply = f;
+    // Checksummed classes refuse a wrong sum; only queries say so.
+    if (HasChecksum(f[0]) && f[kChecksumAt] != SumOf(f.data(), kChecksumAt)) {
+        reply = Rejected();
+        return f[0] == kClassQuery;
+    }
+    switch (f[0]) {
+    case kClassAcquisition:
+        return AnswerAcquisition(f);
+    case kClassQuery:
+        return AnswerQuery(f, reply);
+    case kClassBoxSerial:
+        return AnswerBoxSerial(f, reply);
+    case kClassMemory:
+        return AnswerBlocks(f, reply);
+    case kClassBlemish:
+        return AnswerBlemish(f, reply);
+    case kClassControl:
+        return AnswerControl(f, reply);
+    case kClassAux:
+        return CommandWord(f) == kWordAux && AuxAnswered(f[2]);
+    default:
+        return false;
+    }
+}
+
+bool CSensorModel::AnswerAcquisition(const CFrame& f) {
+    switch (CommandWord(f)) {
+    case kWordArm:
+    case kWordArmMode2:
+        m_bArmed = true;
+        break;
+    case kWordDisarm:
+        m_bArmed = false;
+        break;
+    case kWordAcquisitionValue:
+        m_nAcquisitionValue = f[2];
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+bool CSensorModel::AnswerQuery(const CFrame& f, CFrame& reply) {
+    const uint16_t wWord = CommandWord(f);
+    const uint8_t nSelect = f[2];
+    if (wWord == kWordSensor && nSelect == kSelectIdentity) {
+        reply = Frame(kWordSensor, static_cast<uint8_t>(m_setup.m_cType));
+        std::copy(m_setup.m_idBytes.begin(), m_setup.m_idBytes.end(), reply.begin() + kAtSensorId);
+    } else if (wWord == kWordSensor && nSelect == kSelectCounter) {
+        reply = Frame(kWordSensor);
+        PutU16At(reply, kAtCounter, m_wExposures);
+    } else if (wWord == kWordBox && nSelect == kSelectIdentity) {
+        reply = Frame(kWordBox);
+        std::copy(m_setup.m_boxId.begin(), m_setup.m_boxId.end(), reply.begin() + kAtBoxId);
+    } else if (wWord == kWordBox && nSelect == kSelectFirmware) {
+        reply = Frame(kWordBox);
+        PutU16At(reply, kAtFirmware, m_setup.m_wBoxFirmware);
+        reply[kAtFirmwareTag] = m_setup.m_nFirmwareTag;
+    } else if (wWord == kWordState && nSelect == kSelectState) {
+        reply = Frame(kWordState, kSelectState);
+        if (m_nStateIndex < m_setup.m_states.size()) {
+            reply[kAtStateFlags] = m_setup.m_states[m_nStateIndex][0];
+            reply[kAtStateMode] = m_setup.m_states[m_nStateIndex][1];
+            ++m_nStateIndex;
+        } else {
+            reply[kAtStateFlags] = m_setup.m_bImageReady ? kFlagImageReady : 0;
+            reply[kAtStateMode] = m_bArmed ? kModeArmedShown : 0;
+        }
+    } else {
+        reply = Rejected();
+    }
+    return true;
+}
+
+bool CSensorModel::AnswerBoxSerial(const CFrame& f, CFrame& reply) {
+    if (CommandWord(f) != kWordBoxSerial)
+        return false;
+    const auto& half = f[2] == 0 ? m_setup.m_boxSerialA : m_setup.m_boxSerialB;
+    reply = Frame(kWordBoxSerial, f[2]);
+    std::copy(half.begin(), half.end(), reply.begin() + kAtBoxSerial);
+    return true;
+}
+
 bool CSensorModel::AnswerBlocks(const CFrame& f, CFrame& reply) {
-    if (f[1] == 0x03) {
+    const uint16_t wWord = CommandWord(f);
+    if (wWord == kWordMemoryUnlock) {
         m_bUnlocked = std::memcmp(f.data() + 2, kSimConfirmationKey, 6) == 0;
         return false;
     }
-    const uint8_t nBlock = f[2];
-    if (nBlock > 2) {
-        reply = MakeFrame(0xF0, 0x01);
-        return f[1] == 0x01;
+    const uint8_t nBlock = f[kAtBlock];
+    if (nBlock >= kSensorBlocks) {
+        reply = Rejected();
+        return wWord == kWordMemoryRead;
     }
-    if (f[1] == 0x01) {
-        m_nWordIndex = f[3] == 0x5A ? 0 : m_nWordIndex + 1;
-        const size_t at = 4 * (m_nWordIndex % 32);
-        const auto& b = m_blocks[nBlock];
-        reply = MakeFrame(0x90, 0x01, nBlock, f[3], b[at], b[at + 1], b[at + 2], b[at + 3]);
+    if (wWord == kWordMemoryRead) {
+        m_nWordIndex = f[kAtWordMark] == kMarkFirstRead ? 0 : m_nWordIndex + 1;
+        const size_t at = kBlockWordSize * (m_nWordIndex % kBlockWords);
+        reply = f;
+        std::memcpy(reply.data() + kAtBlockWord, m_blocks[nBlock].data() + at, kBlockWordSize);
         return true;
     }
-    if (f[1] == 0x02) {
-        m_nWordIndex = f[3] == 0xA5 ? 0 : m_nWordIndex + 1;
-        const size_t at = 4 * (m_nWordIndex % 32);
-        std::memcpy(m_blocks[nBlock].data() + at, f.data() + 4, 4);
+    if (wWord == kWordMemoryWrite) {
+        m_nWordIndex = f[kAtWordMark] == kMarkFirstWrite ? 0 : m_nWordIndex + 1;
+        const size_t at = kBlockWordSize * (m_nWordIndex % kBlockWords);
+        std::memcpy(m_blocks[nBlock].data() + at, f.data() + kAtBlockWord, kBlockWordSize);
         return false;
     }
     return false;
 }
 
-bool CSensorModel::Answer(const CFrame& f, CFrame& reply) {
-    m_received.push_back(f);
-    reply = f;
-    // A and B classes carry a checksum; a wrong one is refused.
-    if ((f[0] == 0xA0 || f[0] == 0xB0) && f[7] != SumOf(f.data(), 7)) {
-        reply = MakeFrame(0xF0, 0x01);
-        return f[0] == 0xB0;
-    }
-    switch (f[0]) {
-    case 0xA0:
-        if (f[1] == 0x01 || f[1] == 0x02)
-            m_bArmed = true;
-        else if (f[1] == 0x30)
-            m_bArmed = false;
-        else if (f[1] == 0x20)
-            m_nAcquisitionValue = f[2];
+bool CSensorModel::AnswerBlemish(const CFrame& f, CFrame& reply) {
+    switch (CommandWord(f)) {
+    case kWordReinit:
+        if (m_bUnlocked) {
+            m_wExposures = 0;
+            m_blemish.clear();
+            std::memcpy(m_setup.m_idBytes.data(), f.data() + 2, kSensorIdSize);
+        }
+        m_bUnlocked = false;
         return false;
-    case 0xB0:
-        if (f[1] == 0x01 && f[2] == 0x01) {
-            const auto& id = m_setup.m_idBytes;
-            reply = MakeFrame(0xB0, 0x01, static_cast<uint8_t>(m_setup.m_cType), id[0], id[1],
-                              id[2], id[3], id[4]);
-        } else if (f[1] == 0x01 && f[2] == 0x02) {
-            reply = MakeFrame(0xB0, 0x01, static_cast<uint8_t>(m_wExposures),
-                              static_cast<uint8_t>(m_wExposures >> 8));
-        } else if (f[1] == 0x02 && f[2] == 0x01) {
-            const auto& id = m_setup.m_boxId;
-            reply = MakeFrame(0xB0, 0x02, id[0], id[1], id[2], id[3], id[4], id[5]);
-        } else if (f[1] == 0x02 && f[2] == 0x02) {
-            reply = MakeFrame(0xB0, 0x02, static_cast<uint8_t>(m_setup.m_wBoxFirmware),
-                              static_cast<uint8_t>(m_setup.m_wBoxFirmware >> 8), 0, 0, 0,
-                              m_setup.m_nFirmwareTag);
-        } else if (f[1] == 0x03 && f[2] == 0x01) {
-            reply = MakeFrame(0xB0, 0x03, 0x01, 0, m_setup.m_bImageReady ? 0x01 : 0x00, 0,
-                              m_bArmed ? 0x40 : 0x00);
+    case kWordBlemishRead:
+        if (f[2] < m_blemish.size()) {
+            const auto& e = m_blemish[f[2]];
+            reply = BlemishEntryFrame(kWordBlemishRead, SBlemishEntry{e.first, e.second});
         } else {
-            reply = MakeFrame(0xF0, 0x01);
+            const uint8_t m = m_setup.m_nEndMarker;
+            reply = Frame(kWordBlemishRead, m, m, m, m);
         }
         return true;
-    case 0x60: {
-        if (f[1] != 0x01)
-            return false;
-        const auto& s = f[2] == 0 ? m_setup.m_boxSerialA : m_setup.m_boxSerialB;
-        reply = MakeFrame(0x60, 0x01, f[2], 0, s[0], s[1], s[2], s[3]);
-        return true;
+    case kWordBlemishWrite:
+        if (m_blemish.size() < static_cast<size_t>(kBlemishEntriesMax)) {
+            const SBlemishEntry e = BlemishEntryOf(f);
+            m_blemish.emplace_back(e.m_wFirst, e.m_wSecond);
+        }
+        return false;
+    default:
+        return false;
     }
-    case 0x90:
-        return AnswerBlocks(f, reply);
-    case 0x70:
-        if (f[1] == 0x01) {
-            if (m_bUnlocked) {
-                m_wExposures = 0;
-                m_blemish.clear();
-                std::memcpy(m_setup.m_idBytes.data(), f.data() + 2, 5);
-            }
-            m_bUnlocked = false;
-            return false;
-        }
-        if (f[1] == 0x03) {
-            if (f[2] < m_blemish.size()) {
-                const auto& e = m_blemish[f[2]];
-                reply = MakeFrame(
-                    0x70, 0x03, static_cast<uint8_t>(e.first), static_cast<uint8_t>(e.first >> 8),
-                    static_cast<uint8_t>(e.second), static_cast<uint8_t>(e.second >> 8));
-            } else {
-                const uint8_t m = m_setup.m_nEndMarker;
-                reply = MakeFrame(0x70, 0x03, m, m, m, m);
-            }
-            return true;
-        }
-        if (f[1] == 0x04 && m_blemish.size() < 256)
-            m_blemish.emplace_back(static_cast<uint16_t>(f[2] | (f[3] << 8)),
-                                   static_cast<uint16_t>(f[4] | (f[5] << 8)));
+}
+
+bool CSensorModel::AnswerControl(const CFrame& f, CFrame& reply) {
+    switch (CommandWord(f)) {
+    case kWordBattery:
+        reply = Frame(kWordBattery, f[2], f[3]);
+        reply[kAtBattery] = m_setup.m_nBattery;
+        return true;
+    case kWordOptionsRead:
+        reply = Frame(kWordOptionsRead, f[2]);
+        PutU16At(reply, kAtOptionWord, m_wOptionWord);
+        return true;
+    case kWordOptionsWrite:
+        m_wOptionWord = U16At(f, kAtOptionWordWrite);
         return false;
-    case 0xC0:
-        if (f[1] == 0x0A) {
-            reply = MakeFrame(0xC0, 0x0A, f[2], f[3], 0, 0, 0, m_setup.m_nBattery);
-            return true;
-        }
-        if (f[1] == 0x0B) {
-            reply = MakeFrame(0xC0, 0x0B, f[2], static_cast<uint8_t>(m_wOptionWord),
-                              static_cast<uint8_t>(m_wOptionWord >> 8));
-            return true;
-        }
-        if (f[1] == 0x0C)
-            m_wOptionWord = static_cast<uint16_t>(f[4] | (f[5] << 8));
-        return false;
-    case 0x10:
-        return f[1] == 1 && (f[2] == 1 || f[2] == 4);
     default:
         return false;
     }

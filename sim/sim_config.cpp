@@ -44,7 +44,8 @@ bool ParseFault(const std::string& text, SFaultRule& rule) {
         return false;
     if (f.size() > 1 && f[1] != "*" && !f[1].empty()) {
         const uint64_t v = Hex(f[1].substr(0, 4));
-        rule.m_wWord = static_cast<uint16_t>((v >> 8) | ((v & 0xFF) << 8)); // B0 01 -> 0x01B0
+        // Written as the bytes travel: "B001" is class B0, code 01.
+        rule.m_wWord = proto::Word(static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v));
         if (f[1].size() >= 6)
             rule.m_nByte2 = static_cast<int>(Hex(f[1].substr(4, 2)));
     }
@@ -95,6 +96,11 @@ SSimConfig ParseSimConfig(const std::string& text) {
             s.m_cType = value[0];
         } else if (key == "ready") {
             s.m_bImageReady = value == "1";
+        } else if (key == "state") {
+            for (const std::string& pair : Split(value, ',')) {
+                const uint64_t v = Hex(pair);
+                s.m_states.push_back({static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+            }
         } else if (key == "boxserial") {
             const uint64_t v = Hex(value);
             for (int i = 0; i < 4; ++i) {

@@ -15,6 +15,7 @@
 //                        ("B003", "B00202") or "*"
 //   exposures=<n> serial=<hex, up to 16 digits> blemish=<entries> marker=00|FF
 //   battery=<0..255> type=<letter> ready=1 boxserial=<16 hex digits>
+//   state=<ffmm>[,<ffmm>...]  flag and mode bytes (hex) of the first state replies
 // Unknown items are ignored and listed in m_unknown.
 #include "fault_plan.h"
 #include "sensor_model.h"

@@ -11,7 +11,7 @@ void CWirelessSimulator::Receive(const uint8_t* pData, size_t nSize) {
     m_inbound.insert(m_inbound.end(), pData, pData + nSize);
     for (;;) {
         // Resynchronise on the start byte.
-        auto start = std::find(m_inbound.begin(), m_inbound.end(), uint8_t{0xA5});
+        auto start = std::find(m_inbound.begin(), m_inbound.end(), proto::kEnvelopeStart);
         m_inbound.erase(m_inbound.begin(), start);
         if (m_inbound.size() < kEnvelopeSize)
             return;
@@ -40,16 +40,17 @@ void CWirelessSimulator::HandleEnvelope(const CEnvelope& envelope) {
     CFrame reply{};
     if (!m_model.Answer(frame, reply))
         return;
-    if (m_faults.Take(EFault::Silent, frame.data()))
+    if (m_faults.Take(EFault::Silent, frame))
         return;
     m_faults.ApplyToReply(frame, reply);
     CEnvelope out = BuildEnvelope(reply);
-    if (m_faults.Take(EFault::BadEnvelope, frame.data())) {
-        out[1] = 0x02; // payload and sums stay right: only the header is off
+    if (m_faults.Take(EFault::BadEnvelope, frame)) {
+        // Payload and sums stay right: only the header's kind is off.
+        out[1] = proto::kEnvelopeKindStream;
         out[4] = SumOf(out.data(), 4);
     }
     uint32_t nLate = 0;
-    m_faults.Take(EFault::Late, frame.data(), &nLate);
+    m_faults.Take(EFault::Late, frame, &nLate);
     const uint64_t nDue = m_clock.NowMs() + nLate;
     for (uint8_t b : out)
         m_outbound.push_back(SChunk{nDue, b});

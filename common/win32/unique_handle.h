@@ -2,6 +2,8 @@
 // Move-only owners for Win32 resources. Two handle flavours: one where
 // INVALID_HANDLE_VALUE means empty (CreateFile), one where NULL does.
 #include <windows.h>
+// After windows.h: the device-information list owner below.
+#include <setupapi.h>
 
 #include <utility>
 
@@ -59,11 +61,18 @@ struct SFindTraits {
     static void Close(HANDLE h) { ::FindClose(h); }
 };
 
+// SetupDiGetClassDevs gives INVALID_HANDLE_VALUE on failure. Users link setupapi.
+struct SDevInfoTraits {
+    static HDEVINFO Empty() { return INVALID_HANDLE_VALUE; }
+    static void Close(HDEVINFO h) { ::SetupDiDestroyDeviceInfoList(h); }
+};
+
 using CFileHandle = CUniqueResource<HANDLE, SFileHandleTraits>;
 using CKernelHandle = CUniqueResource<HANDLE, SKernelHandleTraits>;
 using CRegKey = CUniqueResource<HKEY, SRegKeyTraits>;
 using CModule = CUniqueResource<HMODULE, SModuleTraits>;
 using CFindHandle = CUniqueResource<HANDLE, SFindTraits>;
+using CDevInfoList = CUniqueResource<HDEVINFO, SDevInfoTraits>;
 
 // COM interface pointer owner.
 template <typename I> class CComPtr {

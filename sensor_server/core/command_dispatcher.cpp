@@ -128,7 +128,7 @@ SAnswer CCommandDispatcher::Run(unsigned nCommand) {
     }
     case kCmdReadBlemish:
         if (bDirect) {
-            m_mailbox.WriteInt(kSectionBlemish, std::string(), 0);
+            m_mailbox.RemoveSection(kSectionBlemish);
             return AnswerCode(kOk);
         }
         return any([&] { return m_sensor.ReadBlemish(); });

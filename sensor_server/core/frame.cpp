@@ -4,6 +4,8 @@
 
 namespace torvex {
 
+using namespace proto;
+
 CFrame MakeFrame(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5, uint8_t b6,
                  uint8_t b7) {
     return CFrame{b0, b1, b2, b3, b4, b5, b6, b7};
@@ -17,26 +19,27 @@ uint8_t SumOf(const uint8_t* pBytes, size_t nCount) {
 }
 
 void FillChecksum(CFrame& frame) {
-    if ((frame[0] == 0xA0 || frame[0] == 0xB0) && frame[7] == 0)
-        frame[7] = SumOf(frame.data(), 7);
+    if (HasChecksum(frame[0]) && frame[kChecksumAt] == 0)
+        frame[kChecksumAt] = SumOf(frame.data(), kChecksumAt);
 }
 
 EReply ReplyOf(const CFrame& frame) {
-    const uint8_t b1 = frame[1];
+    const uint16_t wWord = CommandWord(frame);
     switch (frame[0]) {
-    case 0x10:
-        return (b1 == 1 && (frame[2] == 1 || frame[2] == 4)) ? EReply::Read : EReply::None;
-    case 0x60:
-    case 0x90:
-        return b1 == 1 ? EReply::Read : EReply::None;
-    case 0x70:
-        return b1 == 3 ? EReply::Read : EReply::None;
-    case 0xB0:
+    case kClassAux:
+        return (wWord == kWordAux && AuxAnswered(frame[2])) ? EReply::Read : EReply::None;
+    case kClassBoxSerial:
+        return wWord == kWordBoxSerial ? EReply::Read : EReply::None;
+    case kClassMemory:
+        return wWord == kWordMemoryRead ? EReply::Read : EReply::None;
+    case kClassBlemish:
+        return wWord == kWordBlemishRead ? EReply::Read : EReply::None;
+    case kClassQuery:
         return EReply::Read;
-    case 0xC0:
-        return (b1 == 0x0A || b1 == 0x0B) ? EReply::Read : EReply::None;
-    case 0xA0:
-    case 0xD0:
+    case kClassControl:
+        return (wWord == kWordBattery || wWord == kWordOptionsRead) ? EReply::Read : EReply::None;
+    case kClassAcquisition:
+    case kClassImage:
         return EReply::None;
     default:
         return EReply::UnknownClass;
@@ -45,22 +48,23 @@ EReply ReplyOf(const CFrame& frame) {
 
 CEnvelope BuildEnvelope(const CFrame& frame) {
     CEnvelope env{};
-    env[0] = 0xA5;
-    env[1] = 0x01;
-    env[2] = 0x08;
+    env[0] = kEnvelopeStart;
+    env[1] = kEnvelopeKindFrame;
+    env[2] = kEnvelopeLength;
     env[3] = 0x00;
     env[4] = SumOf(env.data(), 4);
-    for (size_t i = 0; i < 8; ++i)
-        env[5 + i] = frame[i];
-    env[13] = SumOf(env.data() + 5, 8);
+    for (size_t i = 0; i < frame.size(); ++i)
+        env[kEnvelopeHeaderSize + i] = frame[i];
+    env[kEnvelopeSize - 1] = SumOf(env.data() + kEnvelopeHeaderSize, frame.size());
     return env;
 }
 
 bool OpenEnvelope(const CEnvelope& env, CFrame& frame) {
-    for (size_t i = 0; i < 8; ++i)
-        frame[i] = env[5 + i];
-    return env[0] == 0xA5 && (env[1] & 0x03) == 0x01 && env[2] == 0x08 && env[3] == 0x00 &&
-           env[4] == SumOf(env.data(), 4) && env[13] == SumOf(env.data() + 5, 8);
+    for (size_t i = 0; i < frame.size(); ++i)
+        frame[i] = env[kEnvelopeHeaderSize + i];
+    return env[0] == kEnvelopeStart && (env[1] & kEnvelopeKindMask) == kEnvelopeKindFrame &&
+           env[2] == kEnvelopeLength && env[3] == 0x00 && env[4] == SumOf(env.data(), 4) &&
+           env[kEnvelopeSize - 1] == SumOf(env.data() + kEnvelopeHeaderSize, frame.size());
 }
 
 std::string HexText(const uint8_t* pBytes, size_t nCount) {

@@ -1,6 +1,9 @@
 #pragma once
 // The 8-byte frame of the interface box and the wireless sensor, its reply
 // table, checksums, the 14-byte serial envelope and the hex text of 8 bytes.
+// The vocabulary (classes, words, offsets) is in protocol.h.
+#include "protocol.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -8,21 +11,13 @@
 
 namespace torvex {
 
-using CFrame = std::array<uint8_t, 8>;
-
-constexpr size_t kEnvelopeSize = 5 + 8 + 1; // header, frame, frame sum
+using proto::CommandWord;
+using proto::kEnvelopeSize;
 using CEnvelope = std::array<uint8_t, kEnvelopeSize>;
 
-constexpr uint16_t kWordRejected = 0x01F0; // F0 01
-constexpr uint16_t kWordBusy = 0x02F0;     // F0 02
-
+// A frame from its eight bytes as they travel.
 CFrame MakeFrame(uint8_t b0, uint8_t b1, uint8_t b2 = 0, uint8_t b3 = 0, uint8_t b4 = 0,
                  uint8_t b5 = 0, uint8_t b6 = 0, uint8_t b7 = 0);
-
-// Byte 0 plus 256 times byte 1.
-inline uint16_t CommandWord(const CFrame& frame) {
-    return static_cast<uint16_t>(frame[0] | (frame[1] << 8));
-}
 
 // Classes A0 and B0 carry the sum of bytes 0..6 in byte 7 when the caller left it 0.
 void FillChecksum(CFrame& frame);

@@ -14,11 +14,11 @@ void CMailbox::WriteSectionString(const std::string& strSection, const std::stri
 }
 
 void CMailbox::WriteInt(const std::string& strSection, const std::string& strKey, int nValue) {
-    if (strKey.empty()) {
-        m_store.RemoveSection(strSection);
-        return;
-    }
     m_store.Write(strSection, strKey, std::to_string(nValue));
+}
+
+void CMailbox::RemoveSection(const std::string& strSection) {
+    m_store.RemoveSection(strSection);
 }
 
 std::string CMailbox::ReadString(const std::string& strKey, const std::string& strDefault) {

@@ -31,8 +31,9 @@ public:
     // Into another section (the blemish table's entries).
     void WriteSectionString(const std::string& strSection, const std::string& strKey,
                             const std::string& strText);
-    // An empty key removes the whole section.
     void WriteInt(const std::string& strSection, const std::string& strKey, int nValue);
+    // Removes the section with all its keys.
+    void RemoveSection(const std::string& strSection);
     std::string ReadString(const std::string& strKey, const std::string& strDefault);
     int ReadInt(const std::string& strKey, int nDefault);
 

@@ -1,17 +1,17 @@
 #include "sensor_commands.h"
 
 #include "byte_reader.h"
+#include "protocol.h"
 #include "status_codes.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace torvex {
 
-namespace {
+using namespace proto;
 
-constexpr size_t kSerialOffset = 80; // 8 bytes, least significant first
-constexpr size_t kCounterBaseOffset = 92;
-constexpr size_t kCounterValueOffset = 96;
+namespace {
 
 // The confirmation key that unlocks the sensor's memory. Built byte by byte
 // so that it does not stand in the program file as one string.
@@ -62,14 +62,10 @@ int CSensorCommands::TimedExchange(CFrame& frame, uint32_t nLimitMs) {
     return nCode;
 }
 
-bool CSensorCommands::IsEndMarker(const CFrame& r) const {
-    return r[2] == r[3] && r[3] == r[4] && r[4] == r[5] && (r[2] == 0x00 || r[2] == 0xFF);
-}
-
 SAnswer CSensorCommands::StartAcquisition(uint8_t nMode) {
     if (m_view.m_bArmed)
         return AnswerCode(kAlreadyArmed);
-    CFrame frame = MakeFrame(0xA0, nMode);
+    CFrame frame = Frame(nMode == 1 ? kWordArm : kWordArmMode2);
     const int nCode = TimedExchange(frame);
     if (nCode == kOk)
         m_view.m_bArmed = true;
@@ -78,7 +74,7 @@ SAnswer CSensorCommands::StartAcquisition(uint8_t nMode) {
 
 SAnswer CSensorCommands::StopAcquisition() {
     m_view.m_bArmed = false;
-    CFrame frame = MakeFrame(0xA0, 0x30);
+    CFrame frame = Frame(kWordDisarm);
     return AnswerCode(TimedExchange(frame));
 }
 
@@ -87,29 +83,29 @@ SAnswer CSensorCommands::SetAcquisitionValue(uint8_t nValue) {
         return AnswerCode(kBadValue);
     if (m_view.m_bArmed)
         return AnswerCode(kAlreadyArmed);
-    CFrame frame = MakeFrame(0xA0, 0x20, nValue);
+    CFrame frame = Frame(kWordAcquisitionValue, nValue);
     return AnswerCode(TimedExchange(frame));
 }
 
 SAnswer CSensorCommands::SetControlMode(uint8_t nMode) {
     if (nMode > 1)
         return AnswerCode(kBadValue);
-    CFrame frame = MakeFrame(0xC0, 0x03, nMode);
+    CFrame frame = Frame(kWordControlMode, nMode);
     return AnswerCode(TimedExchange(frame));
 }
 
 SAnswer CSensorCommands::SetOptionBits(int nFirst, int nSecond) {
-    CFrame frame = MakeFrame(0xC0, 0x0B, 0x08);
+    CFrame frame = Frame(kWordOptionsRead, kOptionsRegister);
     const int nCode = TimedExchange(frame);
     if (nCode != kOk)
         return AnswerCode(nCode);
-    const uint16_t wOld = static_cast<uint16_t>(frame[3] | (frame[4] << 8));
+    const uint16_t wOld = U16At(frame, kAtOptionWord);
     uint16_t w = wOld;
-    w = static_cast<uint16_t>(nFirst ? (w | 0x0002) : (w & ~0x0002));
-    w = static_cast<uint16_t>(nSecond ? (w | 0x0004) : (w & ~0x0004));
+    w = static_cast<uint16_t>(nFirst ? (w | kOptionFirst) : (w & ~kOptionFirst));
+    w = static_cast<uint16_t>(nSecond ? (w | kOptionSecond) : (w & ~kOptionSecond));
     if (w != wOld) {
-        CFrame set = MakeFrame(0xC0, 0x0C, 0xA0, 0x08, static_cast<uint8_t>(w),
-                               static_cast<uint8_t>(w >> 8));
+        CFrame set = Frame(kWordOptionsWrite, kOptionsWriteTag, kOptionsRegister);
+        PutU16At(set, kAtOptionWordWrite, w);
         (void)m_transport.ExchangeFrame(set); // not reported
     }
     return AnswerCode(kOk);
@@ -121,18 +117,21 @@ SAnswer CSensorCommands::ReadSensor() {
         if (nCode != kOk)
             return AnswerCode(nCode);
     }
-    CFrame id = MakeFrame(0xB0, 0x01, 0x01);
+    CFrame id = Frame(kWordSensor, kSelectIdentity);
     int nCode = TimedExchange(id);
     if (nCode != kOk)
         return AnswerCode(nCode);
-    const uint8_t nType = SensorTypeOf(id[2]);
-    uint8_t serial[8] = {0, 0, 0, id[3], id[4], id[5], id[6], id[7]};
+    const uint8_t nType = SensorTypeOf(id[kAtSensorType]);
+    // Default serial: the identity bytes behind leading zeros.
+    uint8_t serial[kSerialSize] = {};
+    std::copy(id.begin() + kAtSensorId, id.begin() + kAtSensorId + kSensorIdSize,
+              serial + kSerialSize - kSensorIdSize);
 
-    CFrame count = MakeFrame(0xB0, 0x01, 0x02);
+    CFrame count = Frame(kWordSensor, kSelectCounter);
     nCode = TimedExchange(count);
     if (nCode != kOk)
         return AnswerCode(nCode);
-    uint32_t nExposures = static_cast<uint32_t>(count[2] | (count[3] << 8));
+    uint32_t nExposures = U16At(count, kAtCounter);
 
     IClock& clock = m_transport.Clock();
     clock.SleepMs(500);
@@ -146,50 +145,53 @@ SAnswer CSensorCommands::ReadSensor() {
     CByteReader reader(block.data(), block.size());
     nExposures += reader.U32Le(kCounterValueOffset) - reader.U32Le(kCounterBaseOffset);
     if (reader.U32Le(kSerialOffset) != 0 || reader.U32Le(kSerialOffset + 4) != 0)
-        for (size_t i = 0; i < 8; ++i)
-            serial[i] = reader.U8(kSerialOffset + 7 - i);
+        for (size_t i = 0; i < kSerialSize; ++i)
+            serial[i] = reader.U8(kSerialOffset + kSerialSize - 1 - i);
 
     char text[64];
-    std::snprintf(text, sizeof text, "%d;%s;%lu", nType, HexText(serial, 8).c_str(),
+    std::snprintf(text, sizeof text, "%d;%s;%lu", nType, HexText(serial, kSerialSize).c_str(),
                   static_cast<unsigned long>(nExposures));
     return AnswerText(kOk, text);
 }
 
 SAnswer CSensorCommands::ReadBox() {
-    CFrame first = MakeFrame(0xB0, 0x02, 0x01);
+    CFrame first = Frame(kWordBox, kSelectIdentity);
     int nCode = TimedExchange(first);
     if (nCode != kOk)
         return AnswerCode(nCode);
-    uint8_t serial[8];
-    for (size_t i = 0; i < 8; ++i)
-        serial[i] = i < 2 ? 0 : first[i];
+    // Default serial: the box identity behind two zero bytes.
+    uint8_t serial[kSerialSize] = {};
+    std::copy(first.begin() + kAtBoxId, first.begin() + kAtBoxId + kBoxIdSize,
+              serial + kSerialSize - kBoxIdSize);
 
-    CFrame firmware = MakeFrame(0xB0, 0x02, 0x02);
+    CFrame firmware = Frame(kWordBox, kSelectFirmware);
     uint16_t wFirmware = 0;
     if (TimedExchange(firmware) == kOk) // a failure here is not reported
-        wFirmware = static_cast<uint16_t>(firmware[2] | (firmware[3] << 8));
+        wFirmware = U16At(firmware, kAtFirmware);
 
-    CFrame a = MakeFrame(0x60, 0x01, 0x00);
+    CFrame a = Frame(kWordBoxSerial, 0);
     nCode = m_transport.ExchangeFrame(a);
     if (nCode != kOk)
         return AnswerCode(nCode);
-    CFrame b = MakeFrame(0x60, 0x01, 0x01);
+    CFrame b = Frame(kWordBoxSerial, 1);
     nCode = m_transport.ExchangeFrame(b);
     if (nCode != kOk)
         return AnswerCode(nCode);
 
+    const uint8_t* pA = a.data() + kAtBoxSerial;
+    const uint8_t* pB = b.data() + kAtBoxSerial;
     if (m_transport.Link().m_nKind == kLinkSerial) {
-        const bool bB = !((b[4] == 0 && b[5] == 0) || (b[4] == 0xFF && b[5] == 0xFF));
-        if (!Blank(a.data() + 4, 4) || bB) {
-            const uint8_t s[8] = {0, 0, a[4], a[5], a[6], a[7], b[4], b[5]};
-            std::copy(s, s + 8, serial);
+        // The wireless sensor fills only two bytes of the second half.
+        if (!Blank(pA, kBoxSerialHalf) || !Blank(pB, 2)) {
+            const uint8_t s[kSerialSize] = {0, 0, pA[0], pA[1], pA[2], pA[3], pB[0], pB[1]};
+            std::copy(s, s + kSerialSize, serial);
         }
-    } else if (!Blank(a.data() + 4, 4) || !Blank(b.data() + 4, 4)) {
-        const uint8_t s[8] = {a[4], a[5], a[6], a[7], b[4], b[5], b[6], b[7]};
-        std::copy(s, s + 8, serial);
+    } else if (!Blank(pA, kBoxSerialHalf) || !Blank(pB, kBoxSerialHalf)) {
+        std::copy(pA, pA + kBoxSerialHalf, serial);
+        std::copy(pB, pB + kBoxSerialHalf, serial + kBoxSerialHalf);
     }
     char text[64];
-    std::snprintf(text, sizeof text, "%s;%04X", HexText(serial, 8).c_str(), wFirmware);
+    std::snprintf(text, sizeof text, "%s;%04X", HexText(serial, kSerialSize).c_str(), wFirmware);
     return AnswerText(kOk, text);
 }
 
@@ -198,40 +200,52 @@ void CSensorCommands::StopAcquisitionAnswered() {
     m_answers.WriteFinal(StopAcquisition());
 }
 
+namespace {
+
+enum class EStateVerdict { Ready, Armed, Neither, Disarm, AskAgain };
+
+// The first state reply decides unless the sensor is neither armed nor active.
+EStateVerdict FirstVerdict(const SSensorState& state) {
+    if (state.m_bImageReady)
+        return EStateVerdict::Ready;
+    if (state.m_bArmed)
+        return EStateVerdict::Armed;
+    if (!state.m_bActive)
+        return EStateVerdict::AskAgain;
+    if (state.m_bHold)
+        return EStateVerdict::Neither;
+    return state.m_bStopWanted ? EStateVerdict::Disarm : EStateVerdict::Armed;
+}
+
+// The second reply: a sensor still inactive is disarmed.
+EStateVerdict SecondVerdict(const SSensorState& state) {
+    if (state.m_bImageReady)
+        return EStateVerdict::Ready;
+    if (!state.m_bActive)
+        return EStateVerdict::Disarm;
+    return state.m_bHold ? EStateVerdict::Neither : EStateVerdict::Armed;
+}
+
+} // namespace
+
 SAnswer CSensorCommands::ReadState() {
-    CFrame r = MakeFrame(0xB0, 0x03, 0x01);
+    CFrame r = Frame(kWordState, kSelectState);
     int nCode = TimedExchange(r, kTimingRuleStateMs);
     if (nCode != kOk)
         return AnswerCode(nCode);
-    int nReady = 0;
-    int nArmed = 0;
-    if (r[4] & 0x01) {
-        nReady = 1;
-    } else if (r[6] & 0xC0) {
-        nArmed = 1;
-    } else if (r[6] & 0x10) {
-        if (r[4] & 0x02) {
-            // nothing more
-        } else if (r[4] & 0x04) {
-            StopAcquisitionAnswered();
-        } else {
-            nArmed = 1;
-        }
-    } else {
+    EStateVerdict eVerdict = FirstVerdict(StateOf(r));
+    if (eVerdict == EStateVerdict::AskAgain) {
         m_transport.Clock().SleepMs(50);
-        CFrame s = MakeFrame(0xB0, 0x03, 0x01);
+        CFrame s = Frame(kWordState, kSelectState);
         nCode = TimedExchange(s, kTimingRuleStateMs);
         if (nCode != kOk)
             return AnswerCode(nCode);
-        if (s[4] & 0x01)
-            nReady = 1;
-        else if (!(s[6] & 0x10))
-            StopAcquisitionAnswered();
-        else if (s[4] & 0x02) {
-            // both stay 0
-        } else
-            nArmed = 1;
+        eVerdict = SecondVerdict(StateOf(s));
     }
+    if (eVerdict == EStateVerdict::Disarm)
+        StopAcquisitionAnswered();
+    const int nReady = eVerdict == EStateVerdict::Ready ? 1 : 0;
+    const int nArmed = eVerdict == EStateVerdict::Armed ? 1 : 0;
     m_view.m_bArmed = nArmed == 1;
     return AnswerText(kOk, std::to_string(nReady) + ";" + std::to_string(nArmed));
 }
@@ -239,29 +253,28 @@ SAnswer CSensorCommands::ReadState() {
 SAnswer CSensorCommands::ReadBattery() {
     if (m_transport.Link().m_nKind != kLinkSerial)
         return AnswerCode(kOk);
-    CFrame frame = MakeFrame(0xC0, 0x0A, 0x2A, 0x2A);
+    CFrame frame = Frame(kWordBattery, kBatteryAsk, kBatteryAsk);
     const int nCode = TimedExchange(frame);
     if (nCode != kOk)
         return AnswerCode(nCode);
-    const unsigned nMilliVolts = (frame[7] * 7000u + 127u) / 255u;
+    const unsigned nMilliVolts = (frame[kAtBattery] * kBatteryFullMilliVolts + 127u) / 255u;
     return AnswerText(kOk, std::to_string(nMilliVolts));
 }
 
 SAnswer CSensorCommands::WriteBlemish(uint16_t a, uint16_t b) {
-    CFrame frame = MakeFrame(0x70, 0x04, static_cast<uint8_t>(a), static_cast<uint8_t>(a >> 8),
-                             static_cast<uint8_t>(b), static_cast<uint8_t>(b >> 8));
+    CFrame frame = BlemishEntryFrame(kWordBlemishWrite, SBlemishEntry{a, b});
     return AnswerCode(TimedExchange(frame));
 }
 
 SAnswer CSensorCommands::SetBlemishMode(int nFirst, int nSecond) {
-    CFrame frame = MakeFrame(0x70, 0x05, nFirst ? 1 : 0, nSecond ? 1 : 0);
+    CFrame frame = Frame(kWordBlemishMode, nFirst ? 1 : 0, nSecond ? 1 : 0);
     return AnswerCode(TimedExchange(frame));
 }
 
 SAnswer CSensorCommands::ReadBlemish() {
-    m_mailbox.WriteInt(kSectionBlemish, std::string(), 0);
+    m_mailbox.RemoveSection(kSectionBlemish);
     for (int i = 0; i < kBlemishEntriesMax; ++i) {
-        CFrame frame = MakeFrame(0x70, 0x03, static_cast<uint8_t>(i));
+        CFrame frame = Frame(kWordBlemishRead, static_cast<uint8_t>(i));
         const int nCode = TimedExchange(frame);
         if (nCode != kOk)
             return AnswerCode(nCode);
@@ -269,10 +282,10 @@ SAnswer CSensorCommands::ReadBlemish() {
             m_mailbox.WriteInt(kSectionBlemish, "NUMBER", i);
             break;
         }
+        const SBlemishEntry entry = BlemishEntryOf(frame);
         char text[32];
-        std::snprintf(text, sizeof text, "%hu;%hu",
-                      static_cast<unsigned short>(frame[2] | (frame[3] << 8)),
-                      static_cast<unsigned short>(frame[4] | (frame[5] << 8)));
+        std::snprintf(text, sizeof text, "%hu;%hu", static_cast<unsigned short>(entry.m_wFirst),
+                      static_cast<unsigned short>(entry.m_wSecond));
         m_mailbox.WriteSectionString(kSectionBlemish, std::to_string(i + 1), text);
     }
     return AnswerCode(kOk);
@@ -290,43 +303,43 @@ SAnswer CSensorCommands::SendFrame(const CFrame& frameIn) {
 }
 
 int CSensorCommands::RunPreArmMaintenance() {
-    CFrame count = MakeFrame(0xB0, 0x01, 0x02);
+    CFrame count = Frame(kWordSensor, kSelectCounter);
     int nCode = m_transport.ExchangeFrame(count);
     if (nCode != kOk)
         return nCode;
-    if (static_cast<uint32_t>(count[2] | (count[3] << 8)) < kMaintenanceExposures)
+    if (U16At(count, kAtCounter) < kMaintenanceExposures)
         return kOk;
 
-    CBlock copies[3] = {};
-    for (uint8_t n = 0; n < 3; ++n) {
+    CBlock copies[kSensorBlocks] = {};
+    for (uint8_t n = 0; n < kSensorBlocks; ++n) {
         nCode = m_transport.ReadBlock(n, copies[n]);
         if (nCode != kOk)
             return nCode;
     }
-    CFrame q = MakeFrame(0xB0, 0x01, 0x01);
+    CFrame q = Frame(kWordSensor, kSelectIdentity);
     nCode = m_transport.ExchangeFrame(q);
     if (nCode != kOk)
         return nCode;
 
-    uint16_t first[kBlemishEntriesMax] = {};
-    uint16_t second[kBlemishEntriesMax] = {};
+    SBlemishEntry table[kBlemishEntriesMax] = {};
     for (int i = 0; i < kBlemishEntriesMax; ++i) {
-        CFrame entry = MakeFrame(0x70, 0x03, static_cast<uint8_t>(i));
+        CFrame entry = Frame(kWordBlemishRead, static_cast<uint8_t>(i));
         nCode = m_transport.ExchangeFrame(entry);
         if (nCode != kOk)
             return nCode;
         if (IsEndMarker(entry))
             break;
-        first[i] = static_cast<uint16_t>(entry[2] | (entry[3] << 8));
-        second[i] = static_cast<uint16_t>(entry[4] | (entry[5] << 8));
+        table[i] = BlemishEntryOf(entry);
     }
 
     const std::array<uint8_t, 6> key = ConfirmationKey();
-    CFrame confirm = MakeFrame(0x90, 0x03, key[0], key[1], key[2], key[3], key[4], key[5]);
+    CFrame confirm = Frame(kWordMemoryUnlock, key[0], key[1], key[2], key[3], key[4], key[5]);
     nCode = m_transport.ExchangeFrame(confirm);
     if (nCode != kOk)
         return nCode;
-    CFrame reinit = MakeFrame(0x70, 0x01, q[3], q[4], q[5], q[6], q[7]);
+    // The sensor keeps its identity bytes across the re-initialisation.
+    const uint8_t* pId = q.data() + kAtSensorId;
+    CFrame reinit = Frame(kWordReinit, pId[0], pId[1], pId[2], pId[3], pId[4]);
     nCode = m_transport.ExchangeFrame(reinit);
     if (nCode != kOk)
         return nCode;
@@ -337,17 +350,15 @@ int CSensorCommands::RunPreArmMaintenance() {
         return nCode;
     PutU32Le(copies[0].data() + kCounterBaseOffset, 0);
     PutU32Le(copies[0].data() + kCounterValueOffset, 0);
-    for (uint8_t n = 0; n < 3; ++n) {
+    for (uint8_t n = 0; n < kSensorBlocks; ++n) {
         nCode = m_transport.WriteBlock(n, copies[n]);
         if (nCode != kOk)
             return nCode;
     }
     for (int i = 0; i < kBlemishEntriesMax; ++i) {
-        if (first[i] == 0 && second[i] == 0)
+        if (table[i].m_wFirst == 0 && table[i].m_wSecond == 0)
             break;
-        CFrame put = MakeFrame(0x70, 0x04, static_cast<uint8_t>(first[i]),
-                               static_cast<uint8_t>(first[i] >> 8), static_cast<uint8_t>(second[i]),
-                               static_cast<uint8_t>(second[i] >> 8));
+        CFrame put = BlemishEntryFrame(kWordBlemishWrite, table[i]);
         nCode = m_transport.ExchangeFrame(put);
         if (nCode != kOk)
             return nCode;

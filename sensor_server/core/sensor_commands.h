@@ -16,7 +16,6 @@ constexpr uint32_t kTimingRuleMs = 5000;
 constexpr uint32_t kTimingRuleStateMs = 10000;
 // Exposures after which the sensor's memory is re-initialised before arming.
 constexpr uint32_t kMaintenanceExposures = 32000;
-constexpr int kBlemishEntriesMax = 256;
 
 class CSensorCommands final : public IPreArm {
 public:
@@ -42,7 +41,6 @@ public:
 private:
     // ExchangeFrame under the timing rule: late success becomes kTimeout.
     int TimedExchange(CFrame& frame, uint32_t nLimitMs = kTimingRuleMs);
-    bool IsEndMarker(const CFrame& reply) const;
     // Runs StopAcquisition with its own complete answer (used by ReadState).
     void StopAcquisitionAnswered();
 

@@ -4,6 +4,8 @@
 
 namespace torvex {
 
+using namespace proto;
+
 CTransport::CTransport(SLinkState& link, IBoxPort& box, ISerialPort& serial, IClock& clock,
                        IShellHooks& hooks)
     : m_link(link), m_box(box), m_serial(serial, clock), m_clock(clock), m_hooks(hooks) {}
@@ -79,7 +81,8 @@ int CTransport::FinishUsb(int nCode) {
 }
 
 int CTransport::ExchangeFrame(CFrame& frame) {
-    if (frame[0] == 0xA0 && (frame[1] == 0x01 || frame[1] == 0x02) && m_pPreArm) {
+    const uint16_t wWord = CommandWord(frame);
+    if ((wWord == kWordArm || wWord == kWordArmMode2) && m_pPreArm) {
         const int nCode = m_pPreArm->RunPreArmMaintenance();
         if (nCode != kOk)
             return nCode;
@@ -158,23 +161,23 @@ int CTransport::ExchangeSerialOpen(CFrame& frame, bool bReply) {
 int CTransport::ExchangeUsb(CFrame& frame, bool bReply) {
     const uint16_t wAsked = CommandWord(frame);
     const bool bFirstContact =
-        m_link.m_nPidBits == 0 && frame[0] == 0xB0 && frame[1] == 0x02 && frame[2] == 0x02;
+        m_link.m_nPidBits == 0 && wAsked == kWordBox && frame[2] == kSelectFirmware;
     const bool bPolled = (m_link.m_nPidBits & kPidBit0) != 0;
     int nCode = m_box.WriteFrame(frame.data());
     if (nCode != kOk)
         return nCode;
-    const bool bSkipRead = bPolled ? wAsked == 0x01D0 : !bReply;
+    const bool bSkipRead = bPolled ? wAsked == kWordImageRequest : !bReply;
     if (!bSkipRead) {
         if (!bPolled) {
             nCode = m_box.ReadFrame(frame.data());
         } else {
             const uint8_t nClass = frame[0];
-            if (wAsked == 0x01B0 || nClass == 0x70 || nClass == 0x90)
+            if (wAsked == kWordSensor || nClass == kClassBlemish || nClass == kClassMemory)
                 m_clock.SleepMs(kPollSettleMs);
-            if (nClass == 0x60)
+            if (nClass == kClassBoxSerial)
                 m_clock.SleepMs(kPollSettleMs);
             frame.fill(0);
-            const uint32_t nLimit = wAsked == 0x03B0 ? kPollLimitStateMs : kPollLimitMs;
+            const uint32_t nLimit = wAsked == kWordState ? kPollLimitStateMs : kPollLimitMs;
             const uint64_t nStart = m_clock.NowMs();
             for (;;) {
                 nCode = m_box.ReadFrame(frame.data());
@@ -193,7 +196,8 @@ int CTransport::ExchangeUsb(CFrame& frame, bool bReply) {
     }
     nCode = JudgeReply(wAsked, frame);
     if (nCode == kOk && bFirstContact)
-        m_link.m_nPidBits = frame[7] == 0xB0 ? (kPidBit0 | kPidBit1) : kPidBit1;
+        m_link.m_nPidBits =
+            frame[kAtFirmwareTag] == kFirmwareTagPolled ? (kPidBit0 | kPidBit1) : kPidBit1;
     return nCode;
 }
 
@@ -201,12 +205,12 @@ int CTransport::ReadBlock(uint8_t nBlock, CBlock& block) {
     int nCode = OpenUsbDevice();
     if (nCode != kOk)
         return nCode;
-    for (uint8_t i = 0; i < 32 && nCode == kOk; ++i) {
-        CFrame frame = MakeFrame(0x90, 0x01, nBlock, i == 0 ? 0x5A : 0x01);
+    for (size_t i = 0; i < kBlockWords && nCode == kOk; ++i) {
+        CFrame frame = BlockReadFrame(nBlock, i);
         nCode = ExchangeOpened(frame);
         if (nCode == kOk)
-            for (int k = 0; k < 4; ++k)
-                block[4 * i + k] = frame[4 + k];
+            for (size_t k = 0; k < kBlockWordSize; ++k)
+                block[kBlockWordSize * i + k] = frame[kAtBlockWord + k];
     }
     return m_link.m_nKind == kLinkSerial ? nCode : FinishUsb(nCode);
 }
@@ -215,9 +219,8 @@ int CTransport::WriteBlock(uint8_t nBlock, const CBlock& block) {
     int nCode = OpenUsbDevice();
     if (nCode != kOk)
         return nCode;
-    for (uint8_t i = 0; i < 32 && nCode == kOk; ++i) {
-        CFrame frame = MakeFrame(0x90, 0x02, nBlock, i == 0 ? 0xA5 : 0x01, block[4 * i],
-                                 block[4 * i + 1], block[4 * i + 2], block[4 * i + 3]);
+    for (size_t i = 0; i < kBlockWords && nCode == kOk; ++i) {
+        CFrame frame = BlockWriteFrame(nBlock, i, block.data() + kBlockWordSize * i);
         nCode = ExchangeOpened(frame);
     }
     return m_link.m_nKind == kLinkSerial ? nCode : FinishUsb(nCode);
@@ -231,10 +234,10 @@ int CTransport::PulseArm() {
     int nCode = OpenUsbDevice();
     if (nCode != kOk)
         return nCode;
-    CFrame arm = MakeFrame(0xA0, 0x01);
+    CFrame arm = Frame(kWordArm);
     nCode = ExchangeOpened(arm);
     if (nCode == kOk) {
-        CFrame stop = MakeFrame(0xA0, 0x30);
+        CFrame stop = Frame(kWordDisarm);
         nCode = ExchangeOpened(stop);
     }
     return FinishUsb(nCode);

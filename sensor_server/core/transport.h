@@ -15,15 +15,14 @@
 
 namespace torvex {
 
-constexpr size_t kBlockSize = 128;
-using CBlock = std::array<uint8_t, kBlockSize>;
+using proto::CBlock;
 
 constexpr uint32_t kPollLimitMs = 200;
-constexpr uint32_t kPollLimitStateMs = 7500; // B0 03: the sensor may be busy exposing
+constexpr uint32_t kPollLimitStateMs = 7500; // state query: the sensor may be busy exposing
 constexpr uint32_t kPollPauseMs = 10;
 constexpr uint32_t kPollSettleMs = 50;
 
-// Runs before every start of acquisition (A0 01, A0 02); see CSensorCommands.
+// Runs before every arm frame (both modes); see CSensorCommands.
 class IPreArm {
 public:
     virtual ~IPreArm() = default;

@@ -200,6 +200,47 @@ TEST(SensorCommands, ReadStateFlags) {
     EXPECT_EQ(server.m_sim.Sensor().Received().back(), MakeFrame(0xA0, 0x30, 0, 0, 0, 0, 0, 0xD0));
 }
 
+// Byte 4 and byte 6 of the state replies, every branch of the decision: a
+// second look only when the first reply is neither armed nor active (bit 4).
+TEST(SensorCommands, ReadStateDecisionTable) {
+    const CFrame kStop = MakeFrame(0xA0, 0x30, 0, 0, 0, 0, 0, 0xD0);
+    struct Case {
+        const char* states; // flags and mode of the first, then the second reply
+        const char* expected;
+        size_t queries;
+        bool stops;
+    } cases[] = {
+        {"0100", "1;0", 1, false},      {"0140", "1;0", 1, false}, // ready wins
+        {"0040", "0;1", 1, false},      {"0080", "0;1", 1, false},
+        {"0050", "0;1", 1, false},      {"0010", "0;1", 1, false},
+        {"0210", "0;0", 1, false}, // hold
+        {"0410", "0;0", 1, true},  // stop wanted
+        {"0610", "0;0", 1, false}, // hold before stop
+        {"0000,0100", "1;0", 2, false}, {"0000,0000", "0;0", 2, true},
+        {"0000,0040", "0;0", 2, true}, // armed bits do not count the second time
+        {"0000,0210", "0;0", 2, false}, {"0000,0010", "0;1", 2, false},
+        {"0000,0410", "0;1", 2, false},
+    };
+    for (const auto& c : cases) {
+        CServer server(std::string("box=5841;state=") + c.states);
+        LinkBox(server);
+        server.m_nAllowedEarlyReady = 1;
+        const size_t n = server.m_sim.Sensor().Received().size();
+        const SReply r = server.Send(kCmdReadState);
+        EXPECT_EQ(r.m_nError, 0) << c.states;
+        EXPECT_EQ(r.m_strResult, c.expected) << c.states;
+        const auto& got = server.m_sim.Sensor().Received();
+        ASSERT_EQ(got.size() - n, c.queries + (c.stops ? 1 : 0)) << c.states;
+        for (size_t i = 0; i < c.queries; ++i)
+            EXPECT_EQ(got[n + i], MakeFrame(0xB0, 0x03, 0x01, 0, 0, 0, 0, 0xB4)) << c.states;
+        if (c.stops) {
+            EXPECT_EQ(got.back(), kStop) << c.states;
+        }
+        EXPECT_EQ(server.m_dispatcher.View().m_bArmed, std::string(c.expected) == "0;1")
+            << c.states;
+    }
+}
+
 TEST(SensorCommands, ReadBattery) {
     CServer wireless("wireless=7;battery=204");
     wireless.Send(kCmdInitLink, kCom);

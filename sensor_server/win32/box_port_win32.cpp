@@ -1,10 +1,13 @@
 #include "box_port_win32.h"
 
+#include "last_error.h"
 #include "link_state.h"
 #include "status_codes.h"
+#include "unique_handle.h"
 
-#include <setupapi.h>
 #include <windows.h>
+// After windows.h.
+#include <setupapi.h>
 
 #include <new>
 #include <vector>
@@ -20,30 +23,22 @@ const GUID kBoxInterface = {
 constexpr DWORD kIoctlWriteFrame = 0x222004;
 constexpr DWORD kIoctlReadFrame = 0x222000;
 
-struct SDevInfoList {
-    HDEVINFO m_h;
-    ~SDevInfoList() {
-        if (m_h != INVALID_HANDLE_VALUE)
-            ::SetupDiDestroyDeviceInfoList(m_h);
-    }
-};
-
 } // namespace
 
 int CWin32BoxPort::FindBox(std::string& strPath) {
-    SDevInfoList list{::SetupDiGetClassDevsW(&kBoxInterface, nullptr, nullptr,
-                                             DIGCF_PRESENT | DIGCF_DEVICEINTERFACE)};
-    if (list.m_h == INVALID_HANDLE_VALUE)
-        return static_cast<int>(::GetLastError());
+    const ostrel::CDevInfoList list(::SetupDiGetClassDevsW(&kBoxInterface, nullptr, nullptr,
+                                                           DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+    if (!list)
+        return ostrel::LastErrorCode();
     for (DWORD i = 0;; ++i) {
         SP_DEVICE_INTERFACE_DATA data{};
         data.cbSize = sizeof data;
-        if (!::SetupDiEnumDeviceInterfaces(list.m_h, nullptr, &kBoxInterface, i, &data)) {
-            const DWORD err = ::GetLastError();
-            return err == ERROR_NO_MORE_ITEMS ? kNoMoreDevices : static_cast<int>(err);
+        if (!::SetupDiEnumDeviceInterfaces(list.get(), nullptr, &kBoxInterface, i, &data)) {
+            const int nErr = ostrel::LastErrorCode();
+            return nErr == ERROR_NO_MORE_ITEMS ? kNoMoreDevices : nErr;
         }
         DWORD nSize = 0;
-        ::SetupDiGetDeviceInterfaceDetailA(list.m_h, &data, nullptr, 0, &nSize, nullptr);
+        ::SetupDiGetDeviceInterfaceDetailA(list.get(), &data, nullptr, 0, &nSize, nullptr);
         if (nSize < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A))
             nSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) + MAX_PATH;
         std::vector<char> detail;
@@ -54,8 +49,9 @@ int CWin32BoxPort::FindBox(std::string& strPath) {
         }
         auto* pDetail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(detail.data());
         pDetail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-        if (!::SetupDiGetDeviceInterfaceDetailA(list.m_h, &data, pDetail, nSize, nullptr, nullptr))
-            return static_cast<int>(::GetLastError());
+        if (!::SetupDiGetDeviceInterfaceDetailA(list.get(), &data, pDetail, nSize, nullptr,
+                                                nullptr))
+            return ostrel::LastErrorCode();
         strPath = std::string(pDetail->DevicePath).substr(0, kDevicePathMax);
         return kOk;
     }
@@ -64,7 +60,7 @@ int CWin32BoxPort::FindBox(std::string& strPath) {
 int CWin32BoxPort::Open(const std::string& strPath) {
     m_device.reset(::CreateFileA(strPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                  OPEN_EXISTING, 0, nullptr));
-    return m_device ? kOk : static_cast<int>(::GetLastError());
+    return m_device ? kOk : ostrel::LastErrorCode();
 }
 
 int CWin32BoxPort::WriteFrame(const uint8_t* pFrame) {
@@ -73,7 +69,7 @@ int CWin32BoxPort::WriteFrame(const uint8_t* pFrame) {
     std::copy(pFrame, pFrame + 8, buffer);
     if (!::DeviceIoControl(m_device.get(), kIoctlWriteFrame, buffer, sizeof buffer, nullptr, 0,
                            &nReturned, nullptr))
-        return static_cast<int>(::GetLastError());
+        return ostrel::LastErrorCode();
     return kOk;
 }
 
@@ -81,7 +77,7 @@ int CWin32BoxPort::ReadFrame(uint8_t* pFrame) {
     DWORD nReturned = 0;
     if (!::DeviceIoControl(m_device.get(), kIoctlReadFrame, nullptr, 0, pFrame, 8, &nReturned,
                            nullptr))
-        return static_cast<int>(::GetLastError());
+        return ostrel::LastErrorCode();
     return kOk;
 }
 
@@ -89,7 +85,7 @@ int CWin32BoxPort::Close() {
     if (!m_device)
         return kOk;
     const HANDLE h = m_device.release();
-    return ::CloseHandle(h) ? kOk : static_cast<int>(::GetLastError());
+    return ::CloseHandle(h) ? kOk : ostrel::LastErrorCode();
 }
 
 } // namespace torvex

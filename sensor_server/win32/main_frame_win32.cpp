@@ -7,8 +7,44 @@
 
 namespace torvex {
 
+namespace {
+
+// How a developer menu item hands its command to the view.
+enum class EMenuRun {
+    Show,             // sent, then RESULT shown in a message box
+    Post,             // posted, like a client does
+    PostResultAsData, // posted with RESULT copied into DATA; the neutral answer
+                      // has emptied RESULT by then, so DATA ends up empty
+};
+
+struct SMenuCommand {
+    WORD m_wId;
+    unsigned m_nCommand;
+    EMenuRun m_eRun;
+};
+
+constexpr SMenuCommand kMenuCommands[] = {
+    {ID_DETECT_USB, kCmdDetectUsb, EMenuRun::Show},
+    {ID_DETECT_WL, kCmdDetectWireless, EMenuRun::Show},
+    {ID_INIT_LINK, kCmdInitLink, EMenuRun::Post},
+    {ID_STOP_LINK, kCmdStopLink, EMenuRun::PostResultAsData},
+    {ID_READ_BOX, kCmdReadBox, EMenuRun::Show},
+    {ID_READ_SENSOR, kCmdReadSensor, EMenuRun::Show},
+    {ID_START_ACQUISITION, kCmdStartAcquisition, EMenuRun::Post},
+    {ID_STOP_ACQUISITION, kCmdStopAcquisition, EMenuRun::Post},
+};
+
+const SMenuCommand* MenuCommandOf(WORD wId) {
+    for (const SMenuCommand& item : kMenuCommands)
+        if (item.m_wId == wId)
+            return &item;
+    return nullptr;
+}
+
+} // namespace
+
 CMainFrame::CMainFrame(HINSTANCE hInstance, CDeviceSet& devices)
-    : m_hInstance(hInstance), m_view(devices), m_mailbox(devices.Store()) {}
+    : m_hInstance(hInstance), m_view(devices), m_mailbox(devices.Store()), m_answers(m_mailbox) {}
 
 bool CMainFrame::Create() {
     WNDCLASSEXW wc{};
@@ -123,39 +159,20 @@ void CMainFrame::OnMenuCommand(WORD wId) {
     default:
         break;
     }
-    if (wId < ID_DETECT_USB || wId > ID_STOP_ACQUISITION)
+    const SMenuCommand* pItem = MenuCommandOf(wId);
+    if (!pItem)
         return;
     // Every developer item starts from the neutral answer, as a client would.
-    m_mailbox.WriteString("RESULT", std::string());
-    m_mailbox.WriteString("ERROR", "0");
-    m_mailbox.WriteString("READY", "0");
-    switch (wId) {
-    case ID_DETECT_USB:
-        SendAndShow(10);
+    m_answers.WriteNeutral();
+    switch (pItem->m_eRun) {
+    case EMenuRun::Show:
+        SendAndShow(pItem->m_nCommand);
         break;
-    case ID_DETECT_WL:
-        SendAndShow(11);
-        break;
-    case ID_INIT_LINK:
-        ::PostMessageW(hView, g_nCommandMessage, 20, 0);
-        break;
-    case ID_STOP_LINK:
+    case EMenuRun::PostResultAsData:
         m_mailbox.WriteString("DATA", m_mailbox.ReadString("RESULT", std::string()));
-        ::PostMessageW(hView, g_nCommandMessage, 21, 0);
-        break;
-    case ID_READ_BOX:
-        SendAndShow(41);
-        break;
-    case ID_READ_SENSOR:
-        SendAndShow(40);
-        break;
-    case ID_START_ACQUISITION:
-        ::PostMessageW(hView, g_nCommandMessage, 32, 0);
-        break;
-    case ID_STOP_ACQUISITION:
-        ::PostMessageW(hView, g_nCommandMessage, 35, 0);
-        break;
-    default:
+        [[fallthrough]];
+    case EMenuRun::Post:
+        ::PostMessageW(hView, g_nCommandMessage, pItem->m_nCommand, 0);
         break;
     }
 }

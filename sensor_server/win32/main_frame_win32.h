@@ -31,6 +31,7 @@ private:
     HWND m_hStatusBar = nullptr;
     CTORVEXView m_view;
     CMailbox m_mailbox;
+    CAnswerWriter m_answers;
 };
 
 } // namespace torvex

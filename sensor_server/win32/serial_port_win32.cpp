@@ -1,5 +1,6 @@
 #include "serial_port_win32.h"
 
+#include "last_error.h"
 #include "status_codes.h"
 
 namespace torvex {
@@ -14,11 +15,11 @@ int CWin32SerialPort::Open(const std::string& strName) {
     m_port.reset(::CreateFileA(strName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
     if (!m_port)
-        return static_cast<int>(::GetLastError());
+        return ostrel::LastErrorCode();
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!::GetCommState(m_port.get(), &dcb)) {
-        const int nCode = static_cast<int>(::GetLastError());
+        const int nCode = ostrel::LastErrorCode();
         m_port.reset();
         return nCode;
     }
@@ -26,7 +27,7 @@ int CWin32SerialPort::Open(const std::string& strName) {
     dcb.fBinary = TRUE;
     dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
     if (!::SetCommState(m_port.get(), &dcb)) {
-        const int nCode = static_cast<int>(::GetLastError());
+        const int nCode = ostrel::LastErrorCode();
         m_port.reset();
         return nCode;
     }
@@ -40,7 +41,7 @@ void CWin32SerialPort::Close() {
 
 int CWin32SerialPort::Purge() {
     if (!::PurgeComm(m_port.get(), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
-        return static_cast<int>(::GetLastError());
+        return ostrel::LastErrorCode();
     return kOk;
 }
 
@@ -49,7 +50,7 @@ int CWin32SerialPort::Start(bool bWrite, uint8_t* pBuffer, size_t nSize, size_t&
     nDone = 0;
     m_event.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!m_event)
-        return static_cast<int>(::GetLastError());
+        return ostrel::LastErrorCode();
     m_overlapped = OVERLAPPED{};
     m_overlapped.hEvent = m_event.get();
     DWORD n = 0;
@@ -60,12 +61,12 @@ int CWin32SerialPort::Start(bool bWrite, uint8_t* pBuffer, size_t nSize, size_t&
         nDone = n;
         return kOk;
     }
-    const DWORD err = ::GetLastError();
-    if (err == ERROR_IO_PENDING) {
+    const int nErr = ostrel::LastErrorCode();
+    if (nErr == ERROR_IO_PENDING) {
         m_bRunning = true;
         return kIoPending;
     }
-    return static_cast<int>(err);
+    return nErr;
 }
 
 int CWin32SerialPort::StartWrite(const uint8_t* pData, size_t nSize, size_t& nDone) {
@@ -84,7 +85,7 @@ int CWin32SerialPort::QueryRequest(size_t& nDone) {
         return kIoIncomplete;
     DWORD n = 0;
     if (!::GetOverlappedResult(m_port.get(), &m_overlapped, &n, FALSE))
-        return static_cast<int>(::GetLastError());
+        return ostrel::LastErrorCode();
     m_bRunning = false;
     nDone = n;
     return kOk;
