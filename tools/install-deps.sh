@@ -9,8 +9,9 @@ build=(cmake make g++ pkg-config zlib1g-dev libgtest-dev googletest
 case "${1:-test}" in
     main) want=("${build[@]}" imagemagick) ;;
     # Peers that read our archives, socat for serial ports over pseudo-terminals,
-    # and a local FTP server for the update check.
-    test) want=("${build[@]}" unzip zip 7zip libarchive-tools socat python3-pyftpdlib) ;;
+    # a local FTP server for the update check, and pigz, the parallel-deflate
+    # anchor of bench/zip_bench.
+    test) want=("${build[@]}" unzip zip pigz 7zip libarchive-tools socat python3-pyftpdlib) ;;
     # clang with libFuzzer for the fuzz targets (sensor-server DATA, plate-scanner datagrams).
     fuzz) want=("${build[@]}" clang libclang-rt-14-dev) ;;
     *) echo "usage: $0 main|test|fuzz" >&2; exit 2 ;;
