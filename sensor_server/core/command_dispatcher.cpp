@@ -9,7 +9,8 @@ CCommandDispatcher::CCommandDispatcher(const SServerPorts& ports)
     : m_ports(ports), m_mailbox(ports.m_store), m_answers(m_mailbox),
       m_transport(m_link, ports.m_box, ports.m_serial, ports.m_clock, ports.m_hooks),
       m_sensor(m_transport, m_mailbox, m_answers, m_view),
-      m_linkCommands(m_transport, ports.m_slots, ports.m_bluefind, ports.m_hooks, m_view) {
+      m_linkCommands(m_transport, ports.m_slots, ports.m_bluefind, ports.m_hooks, m_view),
+      m_filter(ports.m_files, ports.m_hooks) {
     m_transport.SetPreArm(&m_sensor);
 }
 
@@ -151,9 +152,7 @@ SAnswer CCommandDispatcher::Run(unsigned nCommand) {
 
     case kCmdFilterImage: {
         const std::string strPath = data();
-        return any([&] {
-            return m_ports.m_hooks.FileExists(strPath) ? NotYet() : AnswerCode(kFileMissing);
-        });
+        return any([&] { return m_filter.FilterImage(strPath); });
     }
     default:
         return AnswerCode(kRejected);

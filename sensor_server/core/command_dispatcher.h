@@ -4,6 +4,8 @@
 #include "answer_writer.h"
 #include "bluefind.h"
 #include "direct_slots.h"
+#include "image_commands.h"
+#include "image_files.h"
 #include "link_commands.h"
 #include "mailbox.h"
 #include "sensor_commands.h"
@@ -57,6 +59,7 @@ struct SServerPorts {
     IShellHooks& m_hooks;
     IBluefind& m_bluefind;
     IDirectSlots& m_slots;
+    IImageFiles& m_files; // bitmap files of the image commands
 };
 
 class CCommandDispatcher {
@@ -87,6 +90,8 @@ private:
     CTransport m_transport;
     CSensorCommands m_sensor;
     CLinkCommands m_linkCommands;
+    // ---- image commands (300, 44) ----
+    CFilterCommand m_filter;
 };
 
 } // namespace torvex

@@ -198,8 +198,9 @@ TEST(Dispatcher, RoutingWithDirectSensorsOpen) {
     sim::CVirtualClock unused;
     sim::CSimulation simulation(sim::ParseSimConfig("box=5841;clock=virtual"), unused);
     CAbsentSerialPort serial;
+    CMemoryFiles files;
     CCommandDispatcher dispatcher(SServerPorts{store, simulation.BoxPort(), serial,
-                                               simulation.Clock(), hooks, bluefind, slots});
+                                               simulation.Clock(), hooks, bluefind, slots, files});
     auto send = [&](unsigned nCommand, const std::string& data) {
         store.Write("TORVEX", "DATA", data);
         dispatcher.Dispatch(nCommand);
