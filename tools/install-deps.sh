@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a job needs; quick when they are all present.
-# Usage: tools/install-deps.sh main|test
+# Usage: tools/install-deps.sh main|test|bench
 set -euo pipefail
 build=(cmake make g++ pkg-config zlib1g-dev libgtest-dev googletest
        g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev
@@ -9,7 +9,9 @@ case "${1:-test}" in
     main) want=("${build[@]}" imagemagick) ;;
     # Peers that read our archives, and socat for serial ports over pseudo-terminals.
     test) want=("${build[@]}" unzip zip 7zip libarchive-tools socat) ;;
-    *) echo "usage: $0 main|test" >&2; exit 2 ;;
+    # The benchmarks measure against OpenCV; the product never links it.
+    bench) want=("${build[@]}" libopencv-imgproc-dev) ;;
+    *) echo "usage: $0 main|test|bench" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${want[@]}"; do

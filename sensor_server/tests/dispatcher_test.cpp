@@ -68,7 +68,7 @@ TEST(Dispatcher, LaterStagesAnswerHonestly) {
         {kCmdReadImage, "3", kNotImplemented, ""},
         {kCmdReadTransferRate, "", kOk, "0"},
         {kCmdFilterImage, "C:\\none.bmp", kFileMissing, ""},
-        {kCmdFilterImage, "C:\\there.bmp", kNotImplemented, ""},
+        {kCmdFilterImage, "C:\\there.bmp", kBadData, ""}, // there, but unreadable
         {kCmdReadDevicePath, "", kBadValue, ""},
         {kCmdCloseDevices, "", kOk, ""},
     };
