@@ -17,7 +17,12 @@ constexpr unsigned kModulePathLimit = 32768 + kModulePathStep;
 
 std::wstring ReadModulePath(const ModulePathQuery& query);
 
-// The running program file's path (Windows; empty on the host).
+// The running program file's path (Windows; empty on the host, or when the
+// system fails to report it).
 std::wstring GetRunningModulePath();
+
+// The same path in the ANSI code page, as GetModuleFileNameA would give it,
+// for code that calls the narrow Windows functions (empty on the host).
+std::string GetRunningModulePathAnsi();
 
 } // namespace ostrel

@@ -6,4 +6,8 @@ std::wstring GetRunningModulePath() {
     return std::wstring();
 }
 
+std::string GetRunningModulePathAnsi() {
+    return std::string();
+}
+
 } // namespace ostrel

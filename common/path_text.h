@@ -8,7 +8,8 @@ namespace ostrel {
 std::wstring JoinPath(const std::wstring& dir, const std::wstring& name);
 
 // Text up to and including the last backslash, unless that backslash is the
-// first character (or there is none): then empty.
+// first character (or there is none): then empty. The folder part of any
+// path, not only of a module's.
 std::wstring FolderOfModulePath(const std::wstring& path);
 
 // Ensures a trailing backslash on a non-empty folder.

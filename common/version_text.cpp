@@ -10,9 +10,9 @@ std::wstring FileNameOfPath(const std::wstring& path) {
 }
 
 std::wstring FormatVersionText(const std::wstring& path, const SFileVersion& version,
-                               bool includeName, bool fourParts) {
+                               const SVersionTextOptions& options) {
     std::wstring text;
-    if (includeName)
+    if (options.m_bIncludeName)
         text = FileNameOfPath(path) + L" - ";
     text += (version.m_dwFileFlags & kFileFlagPreRelease) ? L"\u00DF." : L"v.";
     wchar_t buf[64];
@@ -20,7 +20,7 @@ std::wstring FormatVersionText(const std::wstring& path, const SFileVersion& ver
     const unsigned minor = version.m_dwFileVersionMS & 0xFFFF;
     const unsigned patch = version.m_dwFileVersionLS >> 16;
     const unsigned build = version.m_dwFileVersionLS & 0xFFFF;
-    if (fourParts)
+    if (options.m_bFourParts)
         std::swprintf(buf, 64, L"%u.%u.%u.%u", major, minor, patch, build);
     else
         std::swprintf(buf, 64, L"%u.%u.%u", major, minor, patch);

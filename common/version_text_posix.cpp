@@ -2,7 +2,7 @@
 
 namespace ostrel {
 
-bool GetFileVersionText(const std::wstring&, bool, bool, std::wstring& text) {
+bool GetFileVersionText(const std::wstring&, const SVersionTextOptions&, std::wstring& text) {
     text.clear();
     return false;
 }

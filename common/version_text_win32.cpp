@@ -6,7 +6,7 @@
 
 namespace ostrel {
 
-bool GetFileVersionText(const std::wstring& path, bool includeName, bool fourParts,
+bool GetFileVersionText(const std::wstring& path, const SVersionTextOptions& options,
                         std::wstring& text) {
     text.clear();
     DWORD dwHandle = 0;
@@ -26,7 +26,7 @@ bool GetFileVersionText(const std::wstring& path, bool includeName, bool fourPar
             version.m_dwFileFlags = pInfo->dwFileFlags;
         }
     }
-    text = FormatVersionText(path, version, includeName, fourParts);
+    text = FormatVersionText(path, version, options);
     return true;
 }
 

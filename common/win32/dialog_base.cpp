@@ -1,5 +1,7 @@
 #include "dialog_base.h"
 
+#include "guard.h"
+
 namespace ostrel {
 
 INT_PTR CDialogBase::DoModal(HINSTANCE hInstance, HWND hParent) {
@@ -23,15 +25,12 @@ INT_PTR CALLBACK CDialogBase::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LP
     }
     if (!pThis)
         return FALSE;
-    // No exception may cross the system's dialog procedure.
-    try {
-        INT_PTR result = pThis->Dispatch(uMsg, wParam, lParam);
-        if (uMsg == WM_NCDESTROY)
-            pThis->m_hWnd = nullptr;
-        return result;
-    } catch (...) {
-        return FALSE;
-    }
+    // A message whose handler threw counts as not handled.
+    const INT_PTR result = GuardCall("CDialogBase::DialogProc", static_cast<INT_PTR>(FALSE),
+                                     [&] { return pThis->Dispatch(uMsg, wParam, lParam); });
+    if (uMsg == WM_NCDESTROY)
+        pThis->m_hWnd = nullptr;
+    return result;
 }
 
 INT_PTR CDialogBase::Dispatch(UINT uMsg, WPARAM wParam, LPARAM lParam) {

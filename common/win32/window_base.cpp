@@ -1,5 +1,7 @@
 #include "window_base.h"
 
+#include "guard.h"
+
 namespace ostrel {
 
 LRESULT CALLBACK CWindowBase::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -13,15 +15,11 @@ LRESULT CALLBACK CWindowBase::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LP
     }
     if (!pThis)
         return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
-    // No exception may cross the window procedure.
-    try {
-        LRESULT result = pThis->OnMessage(uMsg, wParam, lParam);
-        if (uMsg == WM_NCDESTROY)
-            pThis->m_hWnd = nullptr;
-        return result;
-    } catch (...) {
-        return 0;
-    }
+    const LRESULT result = GuardCall("CWindowBase::WindowProc", static_cast<LRESULT>(0),
+                                     [&] { return pThis->OnMessage(uMsg, wParam, lParam); });
+    if (uMsg == WM_NCDESTROY)
+        pThis->m_hWnd = nullptr;
+    return result;
 }
 
 } // namespace ostrel

@@ -2,10 +2,10 @@
 
 #include "module_path.h"
 #include "ostrel_dlg.h"
+#include "shell_folders.h"
 
 #include <commctrl.h>
 #include <ole2.h>
-#include <shlobj.h>
 
 namespace ostrel {
 
@@ -19,12 +19,7 @@ COstrelApp& COstrelApp::Get() {
 }
 
 SAppPaths QueryAppPaths() {
-    wchar_t szLocal[MAX_PATH] = {};
-    std::wstring local;
-    if (SUCCEEDED(
-            ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, szLocal)))
-        local = szLocal;
-    return BuildAppPaths(GetRunningModulePath(), local);
+    return BuildAppPaths(GetRunningModulePath(), LocalAppDataOrEmpty(SystemShellFolders()));
 }
 
 void COstrelApp::InitPaths() {
@@ -50,9 +45,10 @@ BOOL COstrelApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine) {
 
     InitPaths();
 
-    COstrelDlg dlg;
-    dlg.m_bAuto = IsAutoCommandLine(pszCmdLine ? pszCmdLine : L"");
-    dlg.DoModal(hInstance, nullptr);
+    SOstrelDlgArgs args;
+    args.m_bAuto = IsAutoCommandLine(pszCmdLine ? pszCmdLine : L"");
+    COstrelDlg dlg(args);
+    dlg.Run(hInstance, nullptr);
     ::OleUninitialize();
     return FALSE;
 }

@@ -6,19 +6,25 @@
 
 namespace ostrel {
 
-COstrelDlg::COstrelDlg() : CDialogBase(IDD_OSTREL_DIALOG) {}
+COstrelDlg::COstrelDlg(const SOstrelDlgArgs& args) : CDialogBase(IDD_OSTREL_DIALOG), m_args(args) {}
+
+SOstrelDlgResult COstrelDlg::Run(HINSTANCE hInstance, HWND hParent) {
+    SOstrelDlgResult result;
+    result.m_nEndCode = DoModal(hInstance, hParent);
+    return result;
+}
 
 BOOL COstrelDlg::OnInitDialog() {
     std::wstring title;
-    GetFileVersionText(GetRunningModulePath(), true, true, title);
+    GetFileVersionText(GetRunningModulePath(), SVersionTextOptions().WithName().FourParts(), title);
     ::SetWindowTextW(m_hWnd, title.c_str());
     HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
-    HICON hBig = static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME),
-                                                 IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
-    HICON hSmall = static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME),
-                                                   IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(hBig));
-    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hSmall));
+    m_bigIcon.reset(static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                                    IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR)));
+    m_smallIcon.reset(static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                                      IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon.get()));
+    ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.get()));
     return TRUE;
 }
 

@@ -3,7 +3,6 @@
 #include "imaging_settings.h"
 #include "path_text.h"
 
-#include <ctime>
 #include <cwchar>
 
 namespace ostrel {
@@ -42,7 +41,7 @@ bool TestReadWrite(ICollectionFiles& files, const std::wstring& folder) {
     const std::wstring probe = folder + L"\\TEST.TXT";
     bool ok = false;
     if (files.CreateProbe(probe))
-        ok = files.CanOpenForRead(probe);
+        ok = files.CanOpenForReadShareRead(probe);
     files.RemoveFile(probe);
     return ok;
 }
@@ -92,9 +91,10 @@ std::wstring ElapsedTimeText(long long seconds) {
     return buf;
 }
 
-CCollector::CCollector(ICollectionFiles& files, ICollectionShell& shell, IScanSteps& steps,
-                       std::wstring workDir)
-    : m_files(files), m_shell(shell), m_steps(steps), m_strWorkDir(std::move(workDir)) {}
+CCollector::CCollector(ICollectionFiles& files, IShellFolders& shell, IScanSteps& steps,
+                       std::wstring workDir, IWallClock& clock)
+    : m_files(files), m_shell(shell), m_steps(steps), m_clock(clock),
+      m_strWorkDir(std::move(workDir)) {}
 
 void CCollector::CopyIntoWork(const std::wstring& source, const std::wstring& name) {
     // The first copy of a name wins; a failed copy leaves no trace.
@@ -112,11 +112,15 @@ int CCollector::CollectLibraries(const std::wstring& appDir) {
         queue.pop_front();
         std::wstring version;
         m_files.VersionText(path, version);
-        m_steps.ExecuteStep(L"", false, path, L"OK", version, kIconFile, false);
+        m_steps.ExecuteStep(SStepRow().Action(path).Status(L"OK").Comment(version).Icon(kIconFile));
         m_steps.ReportLine(path + L"=" + version);
     }
-    m_steps.ExecuteStep(L"", true, L"DLL Scan complete", L"OK", FoundFilesText(count), kIconInfo,
-                        false);
+    m_steps.ExecuteStep(SStepRow()
+                            .Action(L"DLL Scan complete")
+                            .Status(L"OK")
+                            .Comment(FoundFilesText(count))
+                            .Icon(kIconInfo)
+                            .Advance());
     return count;
 }
 
@@ -127,10 +131,16 @@ void CCollector::CollectPrograms(const std::wstring& appDir) {
         const std::wstring path = appDir + name;
         std::wstring version;
         if (m_files.VersionText(path, version)) {
-            m_steps.ExecuteStep(L"", true, path, L"OK", version, kIconFile, false);
+            m_steps.ExecuteStep(
+                SStepRow().Action(path).Status(L"OK").Comment(version).Icon(kIconFile).Advance());
             m_steps.ReportLine(path + L"=" + version);
         } else {
-            m_steps.ExecuteStep(L"", true, path, L"Failed", L"---", kIconFailed, false);
+            m_steps.ExecuteStep(SStepRow()
+                                    .Action(path)
+                                    .Status(L"Failed")
+                                    .Comment(L"---")
+                                    .Icon(kIconFailed)
+                                    .Advance());
             m_steps.ReportLine(path + L"=(failed)");
         }
     }
@@ -140,8 +150,10 @@ bool CCollector::TestImagesFolder(const std::wstring& imagesDir) {
     m_steps.ReportLine(L"");
     m_steps.ReportLine(L"[TESTS]");
     const bool ok = TestReadWrite(m_files, imagesDir);
-    m_steps.ExecuteStep(L"", false, L"Testing R/W on " + imagesDir, ok ? L"OK" : L"Failed", L"",
-                        ok ? kIconFile : kIconFailed, false);
+    m_steps.ExecuteStep(SStepRow()
+                            .Action(L"Testing R/W on " + imagesDir)
+                            .Status(ok ? L"OK" : L"Failed")
+                            .Icon(ok ? kIconFile : kIconFailed));
     m_steps.ReportLine(L"Path " + imagesDir + (ok ? L" => RW=OK" : L" => RW=(failed)"));
     return ok;
 }
@@ -166,29 +178,43 @@ void CCollector::CopyAcquisitionModules() {
 }
 
 void CCollector::CopySettingsFile(const std::wstring& iniPath) {
-    m_steps.ExecuteStep(CopyCommand(iniPath, m_strWorkDir), true, L"Copying INI file", L"OK", L"",
-                        kIconFile, false);
+    m_steps.ExecuteStep(SStepRow()
+                            .Command(CopyCommand(iniPath, m_strWorkDir))
+                            .Action(L"Copying INI file")
+                            .Status(L"OK")
+                            .Icon(kIconFile)
+                            .Advance());
 }
 
 void CCollector::CopyAcquisitionLog(const std::wstring& logPath) {
-    m_steps.ExecuteStep(CopyCommand(logPath, m_strWorkDir), true, L"Copying LOG file", L"OK", L"",
-                        kIconFile, false);
+    m_steps.ExecuteStep(SStepRow()
+                            .Command(CopyCommand(logPath, m_strWorkDir))
+                            .Action(L"Copying LOG file")
+                            .Status(L"OK")
+                            .Icon(kIconFile)
+                            .Advance());
 }
 
 bool CCollector::CollectImagesFolder(const std::wstring& imagesDir, bool medical) {
     if (imagesDir.empty()) {
-        m_steps.ExecuteStep(L"", false, L"Images Directory", L"Failed", L"Not found", kIconFailed,
-                            false);
+        m_steps.ExecuteStep(SStepRow()
+                                .Action(L"Images Directory")
+                                .Status(L"Failed")
+                                .Comment(L"Not found")
+                                .Icon(kIconFailed));
         return false;
     }
-    m_steps.ExecuteStep(ImagesListingCommand(imagesDir, m_strWorkDir), false, L"Collecting files",
-                        L"Processing", L"", kIconFile, false);
+    m_steps.ExecuteStep(SStepRow()
+                            .Command(ImagesListingCommand(imagesDir, m_strWorkDir))
+                            .Action(L"Collecting files")
+                            .Status(L"Processing")
+                            .Icon(kIconFile));
     for (const wchar_t* name : kIndexFiles)
         CopyIntoWork(imagesDir + name, name);
     for (int year = kFirstLogYear; year <= kLastLogYear; ++year) {
         const std::wstring y = std::to_wstring(year);
         for (const std::wstring& name : {L"OPT" + y + L".log", L"SECU" + y + L".LOG"}) {
-            if (m_files.CanOpenForRead(imagesDir + name))
+            if (m_files.CanOpenForReadShareRead(imagesDir + name))
                 CopyIntoWork(imagesDir + name, name);
         }
     }
@@ -198,10 +224,17 @@ bool CCollector::CollectImagesFolder(const std::wstring& imagesDir, bool medical
 }
 
 void CCollector::CopyInstallerLogs(const std::wstring& appDir) {
-    m_steps.ExecuteStep(CopyCommand(appDir + L"Install.log", m_strWorkDir), false,
-                        L"Copying Install.log", L"OK", L"", kIconFile, false);
-    m_steps.ExecuteStep(CopyCommand(appDir + L"logDS2.log", m_strWorkDir), true,
-                        L"Copying LogDS2.log", L"OK", L"", kIconFile, false);
+    m_steps.ExecuteStep(SStepRow()
+                            .Command(CopyCommand(appDir + L"Install.log", m_strWorkDir))
+                            .Action(L"Copying Install.log")
+                            .Status(L"OK")
+                            .Icon(kIconFile));
+    m_steps.ExecuteStep(SStepRow()
+                            .Command(CopyCommand(appDir + L"logDS2.log", m_strWorkDir))
+                            .Action(L"Copying LogDS2.log")
+                            .Status(L"OK")
+                            .Icon(kIconFile)
+                            .Advance());
 }
 
 int CCollector::CopyUserLogs() {
@@ -212,66 +245,103 @@ int CCollector::CopyUserLogs() {
     ListFolderFiles(m_files, JoinPath(local, L"Logs VI\\"), L"*.*", queue);
     const int count = static_cast<int>(queue.size());
     while (!queue.empty()) {
-        m_steps.ExecuteStep(CopyCommand(queue.front(), m_strWorkDir), false, L"", L"OK", L"",
-                            kIconFile, false);
+        m_steps.ExecuteStep(SStepRow()
+                                .Command(CopyCommand(queue.front(), m_strWorkDir))
+                                .Status(L"OK")
+                                .Icon(kIconFile));
         queue.pop_front();
     }
-    m_steps.ExecuteStep(L"", true, L"User Logs Scan complete", L"OK", FoundFilesText(count),
-                        kIconInfo, false);
+    m_steps.ExecuteStep(SStepRow()
+                            .Action(L"User Logs Scan complete")
+                            .Status(L"OK")
+                            .Comment(FoundFilesText(count))
+                            .Icon(kIconInfo)
+                            .Advance());
     return count;
 }
 
 void CCollector::ExportRegistry() {
     const auto commands = RegistryExportCommands(m_strWorkDir);
-    m_steps.ExecuteStep(commands[0], false, L"Exporting register", L"Processing", L"", kIconProgram,
-                        false);
-    m_steps.ExecuteStep(commands[1], false, L"", L"", L"", kIconProgram, false);
-    m_steps.ExecuteStep(commands[2], true, L"", L"OK", L"", kIconProgram, false);
+    m_steps.ExecuteStep(SStepRow()
+                            .Command(commands[0])
+                            .Action(L"Exporting register")
+                            .Status(L"Processing")
+                            .Icon(kIconProgram));
+    m_steps.ExecuteStep(SStepRow().Command(commands[1]).Icon(kIconProgram));
+    m_steps.ExecuteStep(SStepRow().Command(commands[2]).Status(L"OK").Icon(kIconProgram).Advance());
 }
 
 int CCollector::RunSystemInformation() {
-    const std::time_t start = std::time(nullptr);
+    const long long start = m_clock.NowSeconds();
     int result = -1;
     bool attempted = false;
     std::wstring folder;
     if (m_shell.ProgramFilesCommon(folder)) {
         attempted = true;
         result = m_steps.ExecuteStep(
-            MsInfoCommand(folder + L"\\Microsoft Shared\\MSInfo\\msinfo32.exe", m_strWorkDir),
-            false, L"Call to " + folder + L"\\MsInfo32", L"Processing", L"", kIconProgram, true);
+            SStepRow()
+                .Command(MsInfoCommand(folder + L"\\Microsoft Shared\\MSInfo\\msinfo32.exe",
+                                       m_strWorkDir))
+                .ByProcess()
+                .Action(L"Call to " + folder + L"\\MsInfo32")
+                .Status(L"Processing")
+                .Icon(kIconProgram));
     }
     if ((!attempted || result != 0) && m_shell.SystemFolder(folder)) {
         attempted = true;
-        result = m_steps.ExecuteStep(MsInfoCommand(folder + L"\\msinfo32.exe", m_strWorkDir), false,
-                                     L"Call to " + folder + L"\\MsInfo32", L"Processing", L"",
-                                     kIconProgram, true);
+        result = m_steps.ExecuteStep(
+            SStepRow()
+                .Command(MsInfoCommand(folder + L"\\msinfo32.exe", m_strWorkDir))
+                .ByProcess()
+                .Action(L"Call to " + folder + L"\\MsInfo32")
+                .Status(L"Processing")
+                .Icon(kIconProgram));
     }
     if (attempted) {
         if (result == 0)
-            m_steps.ExecuteStep(L"", true, L"", L"OK", L"", kIconInfo, false);
+            m_steps.ExecuteStep(SStepRow().Status(L"OK").Icon(kIconInfo).Advance());
         else
-            m_steps.ExecuteStep(L"", true, L"", L"Failed", kMsInfoFailed, kIconInfo, false);
+            m_steps.ExecuteStep(
+                SStepRow().Status(L"Failed").Comment(kMsInfoFailed).Icon(kIconInfo).Advance());
     }
     if (!attempted || result != 0) {
-        result = m_steps.ExecuteStep(MsInfoCommand(L"msinfo32.exe", m_strWorkDir), false, L"",
-                                     L"Processing", L"Call to MsInfo32", kIconInfo, true);
+        result = m_steps.ExecuteStep(SStepRow()
+                                         .Command(MsInfoCommand(L"msinfo32.exe", m_strWorkDir))
+                                         .ByProcess()
+                                         .Status(L"Processing")
+                                         .Comment(L"Call to MsInfo32")
+                                         .Icon(kIconInfo));
         if (result == 0)
-            m_steps.ExecuteStep(L"", false, L"", L"OK", L"", kIconInfo, false);
+            m_steps.ExecuteStep(SStepRow().Status(L"OK").Icon(kIconInfo));
         else
-            m_steps.ExecuteStep(L"", false, L"", L"Failed", kMsInfoFailed, kIconInfo, false);
+            m_steps.ExecuteStep(
+                SStepRow().Status(L"Failed").Comment(kMsInfoFailed).Icon(kIconInfo));
     }
-    m_steps.ExecuteStep(L"", true, L"msinfo32.exe", L"Time",
-                        ElapsedTimeText(std::time(nullptr) - start), kIconInfo, false);
+    m_steps.ExecuteStep(SStepRow()
+                            .Action(L"msinfo32.exe")
+                            .Status(L"Time")
+                            .Comment(ElapsedTimeText(m_clock.NowSeconds() - start))
+                            .Icon(kIconInfo)
+                            .Advance());
     return result;
 }
 
 int CCollector::RunDirectXDiagnostics() {
-    const std::time_t start = std::time(nullptr);
-    const int result = m_steps.ExecuteStep(DxDiagCommand(m_strWorkDir), false, L"Call to DXDiag",
-                                           L"Processing", L"", kIconProgram, true);
-    m_steps.ExecuteStep(L"", true, L"", result == 0 ? L"OK" : L"Failed", L"", kIconInfo, false);
-    m_steps.ExecuteStep(L"", true, L"dxdiag.exe", L"Time",
-                        ElapsedTimeText(std::time(nullptr) - start), kIconInfo, false);
+    const long long start = m_clock.NowSeconds();
+    const int result = m_steps.ExecuteStep(SStepRow()
+                                               .Command(DxDiagCommand(m_strWorkDir))
+                                               .ByProcess()
+                                               .Action(L"Call to DXDiag")
+                                               .Status(L"Processing")
+                                               .Icon(kIconProgram));
+    m_steps.ExecuteStep(
+        SStepRow().Status(result == 0 ? L"OK" : L"Failed").Icon(kIconInfo).Advance());
+    m_steps.ExecuteStep(SStepRow()
+                            .Action(L"dxdiag.exe")
+                            .Status(L"Time")
+                            .Comment(ElapsedTimeText(m_clock.NowSeconds() - start))
+                            .Icon(kIconInfo)
+                            .Advance());
     return result;
 }
 

@@ -3,6 +3,10 @@
 // software's programs, copies of its settings and logs, and the output of a
 // few system tools. Each Collect/Copy/Run operation is one step of the scan
 // with its progress rows; the rules run on the host through the ports below.
+#include "scan_steps.h"
+#include "shell_folders.h"
+#include "wall_clock.h"
+
 #include <deque>
 #include <string>
 #include <vector>
@@ -25,41 +29,14 @@ public:
     // Never overwrites: false when the destination exists or the copy fails.
     virtual bool CopyNoOverwrite(const std::wstring& source, const std::wstring& destination) = 0;
     virtual bool PathExists(const std::wstring& path) = 0;
-    // Opened for generic read with read sharing, existing only; closed again.
-    virtual bool CanOpenForRead(const std::wstring& path) = 0;
+    // Opened for generic read sharing read access only, existing only; closed
+    // again. A file another program is writing does not open.
+    virtual bool CanOpenForReadShareRead(const std::wstring& path) = 0;
     // Creates the file, truncating one that exists, for read access; closed again.
     virtual bool CreateProbe(const std::wstring& path) = 0;
     virtual bool RemoveFile(const std::wstring& path) = 0;
     // Version text without file name, three parts; false without a version resource.
     virtual bool VersionText(const std::wstring& path, std::wstring& text) = 0;
-};
-
-// Shell folders without trailing backslash; false when the shell does not report one.
-class ICollectionShell {
-public:
-    virtual ~ICollectionShell() = default;
-    virtual bool LocalAppData(std::wstring& folder) = 0;
-    virtual bool ProgramFilesCommon(std::wstring& folder) = 0;
-    virtual bool SystemFolder(std::wstring& folder) = 0;
-};
-
-// The scan's side: one progress row (and its command), and Report.txt.
-class IScanSteps {
-public:
-    virtual ~IScanSteps() = default;
-    virtual int ExecuteStep(const std::wstring& command, bool advance, const std::wstring& action,
-                            const std::wstring& status, const std::wstring& comment, int icon,
-                            bool useProcess) = 0;
-    virtual void ReportLine(const std::wstring& line) = 0;
-};
-
-// Icons of the progress rows.
-enum EStepIcon {
-    kIconInfo = 0,
-    kIconFile = 1,
-    kIconProgram = 2,
-    kIconArchive = 3,
-    kIconFailed = 4
 };
 
 // Probe file TEST.TXT created, reopened for reading and deleted again.
@@ -87,8 +64,9 @@ inline constexpr int kLastLogYear = 2019;
 
 class CCollector {
 public:
-    CCollector(ICollectionFiles& files, ICollectionShell& shell, IScanSteps& steps,
-               std::wstring workDir);
+    // The clock times the system-information and diagnostics runs.
+    CCollector(ICollectionFiles& files, IShellFolders& shell, IScanSteps& steps,
+               std::wstring workDir, IWallClock& clock = SystemWallClock());
 
     // Report "[DLL]": every *.DLL of the installation folder with its
     // version; the number of files listed.
@@ -118,14 +96,14 @@ private:
     void CopyIntoWork(const std::wstring& source, const std::wstring& name);
 
     ICollectionFiles& m_files;
-    ICollectionShell& m_shell;
+    IShellFolders& m_shell;
     IScanSteps& m_steps;
+    IWallClock& m_clock;
     std::wstring m_strWorkDir;
 };
 
-// The machine's own files and shell (Win32; on the host, POSIX files and no
-// shell folders).
+// The machine's own files (Win32; nothing on the host). Its shell folders
+// come from SystemShellFolders().
 ICollectionFiles& SystemCollectionFiles();
-ICollectionShell& SystemCollectionShell();
 
 } // namespace ostrel

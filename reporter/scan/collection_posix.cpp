@@ -10,17 +10,10 @@ public:
     std::vector<SFindEntry> FindEntries(const std::wstring&) override { return {}; }
     bool CopyNoOverwrite(const std::wstring&, const std::wstring&) override { return false; }
     bool PathExists(const std::wstring&) override { return false; }
-    bool CanOpenForRead(const std::wstring&) override { return false; }
+    bool CanOpenForReadShareRead(const std::wstring&) override { return false; }
     bool CreateProbe(const std::wstring&) override { return false; }
     bool RemoveFile(const std::wstring&) override { return false; }
     bool VersionText(const std::wstring&, std::wstring&) override { return false; }
-};
-
-class CNoCollectionShell : public ICollectionShell {
-public:
-    bool LocalAppData(std::wstring&) override { return false; }
-    bool ProgramFilesCommon(std::wstring&) override { return false; }
-    bool SystemFolder(std::wstring&) override { return false; }
 };
 
 } // namespace
@@ -28,11 +21,6 @@ public:
 ICollectionFiles& SystemCollectionFiles() {
     static CNoCollectionFiles s_files;
     return s_files;
-}
-
-ICollectionShell& SystemCollectionShell() {
-    static CNoCollectionShell s_shell;
-    return s_shell;
 }
 
 } // namespace ostrel

@@ -3,7 +3,6 @@
 #include "unique_handle.h"
 #include "version_text.h"
 
-#include <shlobj.h>
 #include <shlwapi.h>
 #include <windows.h>
 
@@ -33,7 +32,7 @@ public:
         return ::PathFileExistsW(path.c_str()) != FALSE;
     }
 
-    bool CanOpenForRead(const std::wstring& path) override {
+    bool CanOpenForReadShareRead(const std::wstring& path) override {
         CFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         return static_cast<bool>(file);
@@ -50,27 +49,8 @@ public:
     }
 
     bool VersionText(const std::wstring& path, std::wstring& text) override {
-        return GetFileVersionText(path, false, false, text);
+        return GetFileVersionText(path, SVersionTextOptions(), text);
     }
-};
-
-bool ShellFolder(int csidl, std::wstring& folder) {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    if (::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK)
-        return false;
-    folder = buffer;
-    return true;
-}
-
-class CWin32CollectionShell : public ICollectionShell {
-public:
-    bool LocalAppData(std::wstring& folder) override {
-        return ShellFolder(CSIDL_LOCAL_APPDATA, folder);
-    }
-    bool ProgramFilesCommon(std::wstring& folder) override {
-        return ShellFolder(CSIDL_PROGRAM_FILES_COMMON, folder);
-    }
-    bool SystemFolder(std::wstring& folder) override { return ShellFolder(CSIDL_SYSTEM, folder); }
 };
 
 } // namespace
@@ -78,11 +58,6 @@ public:
 ICollectionFiles& SystemCollectionFiles() {
     static CWin32CollectionFiles s_files;
     return s_files;
-}
-
-ICollectionShell& SystemCollectionShell() {
-    static CWin32CollectionShell s_shell;
-    return s_shell;
 }
 
 } // namespace ostrel

@@ -23,6 +23,8 @@ int CommandResult(const SCommandOutcome& outcome, bool useProcess) {
         return outcome.m_nExitCode;
     case SCommandOutcome::TimedOut:
         return kResultTimedOut;
+    case SCommandOutcome::WaitFailed:
+        return kResultWaitFailed;
     case SCommandOutcome::NotStarted:
         break;
     }
@@ -33,13 +35,21 @@ std::wstring CommandLogLine(int result, const std::wstring& commandLine) {
     return std::to_wstring(result) + L" = " + commandLine;
 }
 
+std::wstring CommandLogLine(const SCommandOutcome& outcome, int result,
+                            const std::wstring& commandLine) {
+    std::wstring line = CommandLogLine(result, commandLine);
+    if (outcome.m_eState == SCommandOutcome::WaitFailed)
+        line += L" (wait failed, error " + std::to_wstring(outcome.m_nSystemError) + L")";
+    return line;
+}
+
 int RunCommand(IProcessLauncher& launcher, IReportFileOps& files, const std::wstring& logPath,
                const std::wstring& commandLine, bool useProcess) {
     const unsigned limitMs = CommandTimeLimit();
     const SCommandOutcome outcome = useProcess ? launcher.RunProcess(commandLine, limitMs)
                                                : launcher.RunInterpreter(commandLine, limitMs);
     const int result = CommandResult(outcome, useProcess);
-    AppendReportLine(files, logPath, CommandLogLine(result, commandLine));
+    AppendReportLine(files, logPath, CommandLogLine(outcome, result, commandLine));
     return result;
 }
 

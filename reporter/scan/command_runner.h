@@ -9,14 +9,18 @@
 namespace ostrel {
 
 struct SCommandOutcome {
-    enum EState { Finished, NotStarted, TimedOut };
+    // WaitFailed: the process started, but the wait for it or the reading of
+    // its exit code failed, so its result is unknown.
+    enum EState { Finished, NotStarted, TimedOut, WaitFailed };
     EState m_eState = NotStarted;
-    int m_nExitCode = 0; // meaningful when Finished
+    int m_nExitCode = 0;    // meaningful when Finished
+    int m_nSystemError = 0; // the platform's error code when WaitFailed
 };
 
 // Starting and waiting. Contract: a TimedOut outcome means the process (and
 // everything it started, where the platform allows) has been ended before
-// the call returns.
+// the call returns; after a WaitFailed outcome it has been asked to end (a
+// failed wait cannot tell when it has).
 class IProcessLauncher {
 public:
     virtual ~IProcessLauncher() = default;
@@ -37,6 +41,9 @@ constexpr int kResultInterpreterFailed = -1; // the interpreter could not start
 // Past the limit the command is ended and logged with WAIT_TIMEOUT (258), the
 // code the wait itself gave; the ended process also gets it as exit code.
 constexpr int kResultTimedOut = 258;
+// A failed wait is logged with WAIT_FAILED read as a signed number, and its
+// log line says so: an unknown result must not pass for a program's success.
+constexpr int kResultWaitFailed = -1;
 
 // The limit of every later command; tests lower it.
 void SetCommandTimeLimit(unsigned limitMs);
@@ -44,6 +51,9 @@ unsigned CommandTimeLimit();
 
 int CommandResult(const SCommandOutcome& outcome, bool useProcess);
 std::wstring CommandLogLine(int result, const std::wstring& commandLine);
+// "%d = %s", followed for a failed wait by " (wait failed, error %d)".
+std::wstring CommandLogLine(const SCommandOutcome& outcome, int result,
+                            const std::wstring& commandLine);
 
 // Runs, then appends the log line (the wide command line as passed in) to
 // logPath; a log that cannot be opened loses the line, the result stands.

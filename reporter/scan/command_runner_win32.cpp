@@ -1,5 +1,6 @@
 #include "command_runner.h"
 
+#include "last_error.h"
 #include "unique_handle.h"
 
 #include <windows.h>
@@ -35,18 +36,32 @@ SCommandOutcome WaitWithLimit(const PROCESS_INFORMATION& pi, unsigned limitMs) {
     const bool inJob = job && ::AssignProcessToJobObject(job.get(), process.get());
     ::ResumeThread(thread.get());
 
-    SCommandOutcome outcome;
-    if (::WaitForSingleObject(process.get(), limitMs) == WAIT_TIMEOUT) {
+    auto end = [&](UINT nExitCode) {
         if (inJob)
-            ::TerminateJobObject(job.get(), static_cast<UINT>(kResultTimedOut));
+            ::TerminateJobObject(job.get(), nExitCode);
         else
-            ::TerminateProcess(process.get(), static_cast<UINT>(kResultTimedOut));
+            ::TerminateProcess(process.get(), nExitCode);
+    };
+    SCommandOutcome outcome;
+    const DWORD dwWait = ::WaitForSingleObject(process.get(), limitMs);
+    if (dwWait == WAIT_TIMEOUT) {
+        end(static_cast<UINT>(kResultTimedOut));
         ::WaitForSingleObject(process.get(), kEndGraceMs);
         outcome.m_eState = SCommandOutcome::TimedOut;
         return outcome;
     }
+    if (dwWait != WAIT_OBJECT_0) {
+        outcome.m_eState = SCommandOutcome::WaitFailed;
+        outcome.m_nSystemError = LastErrorCode();
+        end(static_cast<UINT>(kResultWaitFailed));
+        return outcome;
+    }
     DWORD dwExit = 0;
-    ::GetExitCodeProcess(process.get(), &dwExit);
+    if (!::GetExitCodeProcess(process.get(), &dwExit)) {
+        outcome.m_eState = SCommandOutcome::WaitFailed;
+        outcome.m_nSystemError = LastErrorCode();
+        return outcome;
+    }
     outcome.m_eState = SCommandOutcome::Finished;
     outcome.m_nExitCode = static_cast<int>(dwExit);
     return outcome;

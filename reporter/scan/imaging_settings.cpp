@@ -1,5 +1,7 @@
 #include "imaging_settings.h"
 
+#include "path_text.h"
+
 namespace ostrel {
 namespace {
 
@@ -30,15 +32,6 @@ std::wstring ForwardToBackslashes(std::wstring text) {
     return text;
 }
 
-// Text up to and including the last backslash when that backslash is not the
-// first character; empty otherwise.
-std::wstring FolderPart(const std::wstring& path) {
-    const size_t pos = path.rfind(L'\\');
-    if (pos == std::wstring::npos || pos < 1)
-        return std::wstring();
-    return path.substr(0, pos + 1);
-}
-
 // Folder from the first subkey name (subkeys) or first value name of a Wise key.
 std::wstring FolderFromFirstWiseName(const SImagingPorts& ports, const wchar_t* keyPath,
                                      bool subkeys) {
@@ -50,19 +43,12 @@ std::wstring FolderFromFirstWiseName(const SImagingPorts& ports, const wchar_t* 
                                : key->EnumValueName(0, kWiseNameChars, name);
     if (!found)
         return std::wstring();
-    return FolderPart(ForwardToBackslashes(name));
+    return FolderOfModulePath(ForwardToBackslashes(name));
 }
 
 bool AcceptsSettings(const SImagingPorts& ports, const std::wstring& candidate) {
     return !ports.m_profile.GetString(kImagesSection, kPathKey, L"", kProfileBufferChars, candidate)
                 .empty();
-}
-
-std::wstring LocalAppDataOrEmpty(const SImagingPorts& ports) {
-    std::wstring folder;
-    if (!ports.m_shell.LocalAppData(folder))
-        folder.clear();
-    return folder;
 }
 
 struct SYesNoKey {
@@ -148,7 +134,7 @@ bool FindAppDirInSharedDlls(const SImagingPorts& ports, std::wstring& folder) {
         const std::wstring lower = AsciiLower(name);
         if (!EndsWith(lower, tail))
             continue;
-        const std::wstring found = FolderPart(ForwardToBackslashes(lower));
+        const std::wstring found = FolderOfModulePath(ForwardToBackslashes(lower));
         if (!found.empty()) {
             folder = found;
             return true;
@@ -176,7 +162,7 @@ bool FindImagingIni(const SImagingPorts& ports, std::wstring& path) {
     if (!AcceptsSettings(ports, candidate)) {
         const std::wstring product = ports.m_profile.GetString(
             L"ALIAS", L"$PRODUCTNAME1$", L"", kProfileBufferChars, appDir + kProductFile);
-        const std::wstring local = LocalAppDataOrEmpty(ports);
+        const std::wstring local = LocalAppDataOrEmpty(ports.m_shell);
         candidate = local + L"\\" + (product.empty() ? std::wstring(L"VARNIK-Imaging") : product) +
                     L"\\" + kSettingsFile;
         if (!AcceptsSettings(ports, candidate)) {
@@ -197,9 +183,9 @@ bool FindAcquisitionLog(const SImagingPorts& ports, std::wstring& path) {
     std::wstring appDir;
     FindImagingAppDir(ports, appDir);
     std::wstring candidate = appDir + kAcquisitionLog;
-    if (!ports.m_files.CanOpenForRead(candidate)) {
-        candidate = LocalAppDataOrEmpty(ports) + L"\\Logs VI\\" + kAcquisitionLog;
-        if (!ports.m_files.CanOpenForRead(candidate))
+    if (!ports.m_files.CanOpenForReadShareReadWrite(candidate)) {
+        candidate = LocalAppDataOrEmpty(ports.m_shell) + L"\\Logs VI\\" + kAcquisitionLog;
+        if (!ports.m_files.CanOpenForReadShareReadWrite(candidate))
             return false;
     }
     path = candidate;

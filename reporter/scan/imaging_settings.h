@@ -3,6 +3,8 @@
 // settings. Written against small ports so the rules run on the host; the
 // Win32 ports are the registry, the private-profile service and the shell.
 // Nothing is cached: every call searches again.
+#include "shell_folders.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,19 +45,13 @@ public:
                        const std::wstring& path) = 0;
 };
 
-class IShellFolders {
-public:
-    virtual ~IShellFolders() = default;
-    // The user's local application data folder, no trailing backslash; not
-    // created. False when the shell does not report it.
-    virtual bool LocalAppData(std::wstring& folder) = 0;
-};
-
 class IFileProbe {
 public:
     virtual ~IFileProbe() = default;
-    // Whether the file can be opened for reading now (closed again at once).
-    virtual bool CanOpenForRead(const std::wstring& path) = 0;
+    // Whether the file can be opened for reading now (closed again at once),
+    // sharing read and write access: the imaging software may hold its log
+    // open for writing.
+    virtual bool CanOpenForReadShareReadWrite(const std::wstring& path) = 0;
 };
 
 struct SImagingPorts {

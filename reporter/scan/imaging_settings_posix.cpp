@@ -29,14 +29,9 @@ public:
     }
 };
 
-class CNoShell : public IShellFolders {
-public:
-    bool LocalAppData(std::wstring&) override { return false; }
-};
-
 class CPosixFileProbe : public IFileProbe {
 public:
-    bool CanOpenForRead(const std::wstring& path) override {
+    bool CanOpenForReadShareReadWrite(const std::wstring& path) override {
         std::FILE* file = std::fopen(WideToUtf8(path).c_str(), "rb");
         if (!file)
             return false;
@@ -50,9 +45,8 @@ public:
 const SImagingPorts& SystemImagingPorts() {
     static CNoRegistry s_registry;
     static CNoProfile s_profile;
-    static CNoShell s_shell;
     static CPosixFileProbe s_files;
-    static const SImagingPorts s_ports{s_registry, s_profile, s_shell, s_files};
+    static const SImagingPorts s_ports{s_registry, s_profile, SystemShellFolders(), s_files};
     return s_ports;
 }
 

@@ -2,7 +2,6 @@
 
 #include "unique_handle.h"
 
-#include <shlobj.h>
 #include <windows.h>
 
 #include <vector>
@@ -67,21 +66,9 @@ public:
     }
 };
 
-class CWin32Shell : public IShellFolders {
-public:
-    bool LocalAppData(std::wstring& folder) override {
-        wchar_t buffer[MAX_PATH + 1] = {};
-        if (!::SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_LOCAL_APPDATA, FALSE))
-            return false;
-        folder = buffer;
-        return true;
-    }
-};
-
 class CWin32FileProbe : public IFileProbe {
 public:
-    bool CanOpenForRead(const std::wstring& path) override {
-        // Write sharing too: the imaging software may hold its log open.
+    bool CanOpenForReadShareReadWrite(const std::wstring& path) override {
         CFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -94,9 +81,8 @@ public:
 const SImagingPorts& SystemImagingPorts() {
     static CWin32Registry s_registry;
     static CWin32Profile s_profile;
-    static CWin32Shell s_shell;
     static CWin32FileProbe s_files;
-    static const SImagingPorts s_ports{s_registry, s_profile, s_shell, s_files};
+    static const SImagingPorts s_ports{s_registry, s_profile, SystemShellFolders(), s_files};
     return s_ports;
 }
 

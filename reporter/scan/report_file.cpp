@@ -30,9 +30,11 @@ bool WriteReportHeader(IReportFileOps& ops, const std::wstring& path,
                        const SReportHeaderInfo& info) {
     if (!ops.CreateTruncate(path))
         return false;
+    // Every line is tried; a header with a lost line is no success.
+    bool bAll = true;
     for (const auto& line : ReportHeaderLines(info))
-        AppendReportLine(ops, path, line);
-    return true;
+        bAll = AppendReportLine(ops, path, line) && bAll;
+    return bAll;
 }
 
 std::wstring TodayText() {

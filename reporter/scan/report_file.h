@@ -33,6 +33,9 @@ std::wstring TodayText();
 std::vector<std::wstring> ReportHeaderLines(const SReportHeaderInfo& info);
 
 bool AppendReportLine(IReportFileOps& ops, const std::wstring& path, const std::wstring& line);
+// Creates or truncates the file, then appends the header lines one by one.
+// False when the file cannot be created (nothing written then) or when any
+// header line was lost (the others are still written).
 bool WriteReportHeader(IReportFileOps& ops, const std::wstring& path,
                        const SReportHeaderInfo& info);
 

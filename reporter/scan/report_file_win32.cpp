@@ -1,11 +1,10 @@
 #include "report_file.h"
 
+#include "module_path.h"
 #include "unique_handle.h"
 #include "version_text.h"
 
 #include <windows.h>
-
-#include <vector>
 
 namespace ostrel {
 namespace {
@@ -34,13 +33,6 @@ public:
     }
 };
 
-// The main module's path as the system reports it, up to 10240 characters.
-std::wstring MainModulePath() {
-    std::vector<wchar_t> buffer(10240 + 1);
-    DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), 10240);
-    return std::wstring(buffer.data(), n);
-}
-
 } // namespace
 
 IReportFileOps& SystemReportFileOps() {
@@ -51,8 +43,9 @@ IReportFileOps& SystemReportFileOps() {
 SReportHeaderInfo CurrentReportHeaderInfo() {
     SReportHeaderInfo info;
     info.m_strDate = TodayText();
-    info.m_strReporterPath = MainModulePath();
-    GetFileVersionText(info.m_strReporterPath, false, true, info.m_strVersion);
+    info.m_strReporterPath = GetRunningModulePath();
+    GetFileVersionText(info.m_strReporterPath, SVersionTextOptions().FourParts(),
+                       info.m_strVersion);
     return info;
 }
 

@@ -1,5 +1,7 @@
 #include "zip_writer.h"
 
+#include "guard.h"
+
 #include <zlib.h>
 
 #include <cstring>
@@ -278,17 +280,13 @@ int CZipWriter::Close() {
 int g_nZipLastResult = kZipOk;
 
 HZIP ZipWriterCreateOn(IZipFileSystem& fs, const wchar_t* pszPath) {
-    HZIP hZip = nullptr;
-    try {
+    HZIP hZip = GuardCall("ZipWriterCreate", HZIP(nullptr), [&]() -> HZIP {
         std::unique_ptr<IZipOutput> pOutput;
         if (pszPath && *pszPath)
             pOutput = fs.CreateOutput(pszPath);
-        if (pOutput)
-            hZip = new CZipWriter(fs, std::move(pOutput));
-        g_nZipLastResult = hZip ? kZipOk : kZipCannotOpen;
-    } catch (...) {
-        g_nZipLastResult = kZipCannotOpen;
-    }
+        return pOutput ? new CZipWriter(fs, std::move(pOutput)) : nullptr;
+    });
+    g_nZipLastResult = hZip ? kZipOk : kZipCannotOpen;
     return hZip;
 }
 
@@ -299,31 +297,22 @@ HZIP ZipWriterCreate(const wchar_t* pszPath) {
 // Out of memory is the only exception the writer can meet; it must not reach
 // the dialog code that calls these, so it becomes a failed entry.
 int ZipWriterAddFile(HZIP hZip, const wchar_t* pszName, const wchar_t* pszSourcePath) {
-    try {
-        g_nZipLastResult = hZip ? hZip->AddFile(pszName, pszSourcePath) : kZipBadArgument;
-    } catch (...) {
-        g_nZipLastResult = kZipWriteFailed;
-    }
-    return g_nZipLastResult;
+    return g_nZipLastResult = GuardCall("ZipWriterAddFile", int(kZipWriteFailed), [&] {
+               return hZip ? hZip->AddFile(pszName, pszSourcePath) : kZipBadArgument;
+           });
 }
 
 int ZipWriterAddFolder(HZIP hZip, const wchar_t* pszName) {
-    try {
-        g_nZipLastResult = hZip ? hZip->AddFolder(pszName) : kZipBadArgument;
-    } catch (...) {
-        g_nZipLastResult = kZipWriteFailed;
-    }
-    return g_nZipLastResult;
+    return g_nZipLastResult = GuardCall("ZipWriterAddFolder", int(kZipWriteFailed), [&] {
+               return hZip ? hZip->AddFolder(pszName) : kZipBadArgument;
+           });
 }
 
 int ZipWriterClose(HZIP hZip) {
     if (!hZip)
         return g_nZipLastResult = kZipBadArgument;
-    try {
-        g_nZipLastResult = hZip->Close();
-    } catch (...) {
-        g_nZipLastResult = kZipWriteFailed;
-    }
+    g_nZipLastResult =
+        GuardCall("ZipWriterClose", int(kZipWriteFailed), [&] { return hZip->Close(); });
     delete hZip;
     return g_nZipLastResult;
 }

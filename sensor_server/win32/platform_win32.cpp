@@ -1,5 +1,7 @@
 #include "platform_win32.h"
 
+#include "module_path.h"
+#include "path_text.h"
 #include "unique_handle.h"
 
 #include <windows.h>
@@ -34,23 +36,14 @@ namespace {
 constexpr int kPortChars = 50;
 using FindTesselBthFn = int(WINAPI*)(wchar_t*);
 
-std::string ModuleFolder() {
-    std::vector<char> buffer(MAX_PATH);
-    DWORD n;
-    while ((n = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()))) ==
-               buffer.size() &&
-           buffer.size() < 32768)
-        buffer.resize(buffer.size() * 2);
-    std::string path(buffer.data(), n);
-    const size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 } // namespace
 
 bool CWin32Bluefind::FindSensorPort(int& nResult, std::string& strPort) {
-    const std::string strLibrary = ModuleFolder() + "\\Bluefind.DLL";
-    ostrel::CModule library(::LoadLibraryA(strLibrary.c_str()));
+    // The folder part keeps its backslash; the wide path reaches a folder
+    // whose name the ANSI code page cannot spell.
+    const std::wstring strLibrary =
+        ostrel::FolderOfModulePath(ostrel::GetRunningModulePath()) + L"Bluefind.DLL";
+    ostrel::CModule library(::LoadLibraryW(strLibrary.c_str()));
     if (!library)
         return false;
     auto pFind = reinterpret_cast<FindTesselBthFn>(

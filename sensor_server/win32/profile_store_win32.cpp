@@ -1,5 +1,7 @@
 #include "profile_store_win32.h"
 
+#include "module_path.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -26,18 +28,9 @@ void CProfileStore::RemoveSection(const std::string& strSection) {
 }
 
 std::string RunningMailboxPath() {
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD n =
-            ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n == 0)
-            return "TORVEX.INI";
-        if (n < buffer.size())
-            return MailboxPathFromModule(std::string(buffer.data(), n));
-        if (buffer.size() > 32768)
-            return "TORVEX.INI";
-        buffer.resize(buffer.size() * 2);
-    }
+    // The narrow form: the mailbox is read and written with the A profile functions.
+    const std::string strModule = ostrel::GetRunningModulePathAnsi();
+    return strModule.empty() ? "TORVEX.INI" : MailboxPathFromModule(strModule);
 }
 
 } // namespace torvex

@@ -1,5 +1,6 @@
 // CTORVEXApp: creates the hidden frame and serves messages until the frame
 // is closed or the thread is asked to quit.
+#include "guard.h"
 #include "main_frame_win32.h"
 
 #include <windows.h>
@@ -38,12 +39,10 @@ private:
 } // namespace torvex
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int) {
-    try {
+    return ostrel::GuardCall("TORVEX wWinMain", 1, [&] {
         torvex::CTORVEXApp app(hInstance);
         if (!app.InitInstance())
             return 1;
         return app.Run();
-    } catch (...) {
-        return 1;
-    }
+    });
 }

@@ -236,6 +236,8 @@ void RemoveTree(const std::wstring& path) {
     RemoveDirectoryW(path.c_str());
 }
 
+// The installer stands for the imaging software's own: it asks the shell
+// itself rather than through the reporter's helpers, which it helps to test.
 std::wstring LocalAppData() {
     wchar_t buffer[MAX_PATH + 1] = {};
     if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer) !=

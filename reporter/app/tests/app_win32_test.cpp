@@ -1,10 +1,14 @@
 // The reporter's start-up against real files and real processes under Windows.
+#include "guard.h"
+#include "module_path.h"
 #include "path_text.h"
 #include "version_text.h"
+#include "window_base.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -13,9 +17,7 @@ using namespace ostrel;
 namespace {
 
 std::wstring BinDir() {
-    wchar_t buf[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
-    return FolderOfModulePath(std::wstring(buf, n));
+    return FolderOfModulePath(GetRunningModulePath());
 }
 
 struct SProcess {
@@ -96,22 +98,26 @@ const wchar_t* const kOstrelTitle = L"Ostrel.exe - v.2.30.1.0";
 TEST(VersionTextWin32, RealVersionResources) {
     const std::wstring dir = BinDir();
     std::wstring text = L"stale";
-    EXPECT_TRUE(GetFileVersionText(dir + L"ver_release.dll", true, true, text));
+    EXPECT_TRUE(GetFileVersionText(dir + L"ver_release.dll",
+                                   SVersionTextOptions().WithName().FourParts(), text));
     EXPECT_EQ(text, L"ver_release.dll - v.3.7.12.45");
-    EXPECT_TRUE(GetFileVersionText(dir + L"ver_release.dll", false, false, text));
+    EXPECT_TRUE(GetFileVersionText(dir + L"ver_release.dll", SVersionTextOptions(), text));
     EXPECT_EQ(text, L"v.3.7.12");
-    EXPECT_TRUE(GetFileVersionText(dir + L"ver_prerelease.dll", true, true, text));
+    EXPECT_TRUE(GetFileVersionText(dir + L"ver_prerelease.dll",
+                                   SVersionTextOptions().WithName().FourParts(), text));
     EXPECT_EQ(text, L"ver_prerelease.dll - \u00DF.2.30.1.0");
-    EXPECT_TRUE(GetFileVersionText(dir + L"Ostrel.exe", true, true, text));
+    EXPECT_TRUE(GetFileVersionText(dir + L"Ostrel.exe",
+                                   SVersionTextOptions().WithName().FourParts(), text));
     EXPECT_EQ(text, kOstrelTitle);
-    EXPECT_TRUE(GetFileVersionText(dir + L"Ostrel.exe", false, true, text));
+    EXPECT_TRUE(GetFileVersionText(dir + L"Ostrel.exe", SVersionTextOptions().FourParts(), text));
     EXPECT_EQ(text, std::wstring(kOstrelTitle).substr(13));
 
     text = L"stale";
-    EXPECT_FALSE(GetFileVersionText(dir + L"ver_none.dll", true, true, text));
+    EXPECT_FALSE(GetFileVersionText(dir + L"ver_none.dll",
+                                    SVersionTextOptions().WithName().FourParts(), text));
     EXPECT_EQ(text, L"");
     text = L"stale";
-    EXPECT_FALSE(GetFileVersionText(dir + L"absent.dll", false, true, text));
+    EXPECT_FALSE(GetFileVersionText(dir + L"absent.dll", SVersionTextOptions().FourParts(), text));
     EXPECT_EQ(text, L"");
 }
 
@@ -150,4 +156,52 @@ TEST(OstrelWin32, SecondInstanceEndsSilentlyAndANewStartWorksLater) {
     ASSERT_NE(hThird, nullptr) << "a new start after the first ended shows no form";
     PostMessageW(hThird, WM_COMMAND, IDOK, 0); // the Close button
     EXPECT_EQ(WaitExit(third, 15000), 0u);
+}
+
+namespace {
+
+constexpr UINT kMsgThrow = WM_APP + 1;
+constexpr UINT kMsgAnswer = WM_APP + 2;
+
+// A message-only window whose handler throws on one message.
+class CThrowingWindow : public CWindowBase {
+public:
+    bool Create() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"GuardTestWindow";
+        RegisterClassW(&wc);
+        return CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               wc.hInstance, this) != nullptr;
+    }
+    ~CThrowingWindow() override {
+        if (m_hWnd)
+            DestroyWindow(m_hWnd);
+    }
+
+protected:
+    LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override {
+        if (uMsg == kMsgThrow)
+            throw std::runtime_error("handler failed");
+        if (uMsg == kMsgAnswer)
+            return 77;
+        return DefWindowProcW(m_hWnd, uMsg, wParam, lParam);
+    }
+};
+
+} // namespace
+
+// The exception stays inside the window procedure, is recorded, and the
+// window goes on serving messages.
+TEST(GuardWin32, WindowProcedureRecordsWhatItCaught) {
+    CThrowingWindow window;
+    ASSERT_TRUE(window.Create());
+    const unsigned long before = LastCaughtException().m_nCount;
+    EXPECT_EQ(SendMessageW(window.GetSafeHwnd(), kMsgThrow, 0, 0), 0);
+    const SCaughtException caught = LastCaughtException();
+    EXPECT_EQ(caught.m_nCount, before + 1);
+    EXPECT_EQ(caught.m_strWhere, "CWindowBase::WindowProc");
+    EXPECT_EQ(caught.m_strWhat, "handler failed");
+    EXPECT_EQ(SendMessageW(window.GetSafeHwnd(), kMsgAnswer, 0, 0), 77);
 }

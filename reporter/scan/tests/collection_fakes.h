@@ -1,7 +1,8 @@
 #pragma once
-// A disk, shell folders and a scan dialog in memory, recording what the
+// A disk and a scan dialog in memory, recording what the
 // collection does with them.
 #include "collection.h"
+#include "shell_fakes.h"
 
 #include <algorithm>
 #include <map>
@@ -59,7 +60,7 @@ public:
         return true;
     }
     bool PathExists(const std::wstring& path) override { return Has(path); }
-    bool CanOpenForRead(const std::wstring& rawPath) override {
+    bool CanOpenForReadShareRead(const std::wstring& rawPath) override {
         const std::wstring path = Collapse(rawPath);
         auto it = m_entries.find(path);
         return it != m_entries.end() && !it->second.m_bDirectory && !m_locked.count(path);
@@ -133,24 +134,6 @@ private:
     std::vector<std::wstring> m_order; // the file system's enumeration order
 };
 
-class CFakeFolders : public ICollectionShell {
-public:
-    bool LocalAppData(std::wstring& folder) override { return Give(m_strLocal, folder); }
-    bool ProgramFilesCommon(std::wstring& folder) override { return Give(m_strCommon, folder); }
-    bool SystemFolder(std::wstring& folder) override { return Give(m_strSystem, folder); }
-    std::wstring m_strLocal = L"C:\\Users\\dr\\AppData\\Local";
-    std::wstring m_strCommon = L"C:\\Program Files\\Common Files";
-    std::wstring m_strSystem = L"C:\\Windows\\system32";
-
-private:
-    static bool Give(const std::wstring& value, std::wstring& folder) {
-        if (value.empty())
-            return false;
-        folder = value;
-        return true;
-    }
-};
-
 struct SRow {
     std::wstring m_strCommand;
     bool m_bAdvance;
@@ -172,16 +155,24 @@ inline void PrintTo(const SRow& row, std::ostream* os) {
         << " process=" << row.m_bProcess << "}";
 }
 
+// Time stands still except while a command runs.
+class CFakeClock : public IWallClock {
+public:
+    long long NowSeconds() override { return m_nNow; }
+    long long m_nNow = 1433166337; // 2015-06-01 13:45:37 UTC
+};
+
 class CRecordingSteps : public IScanSteps {
 public:
-    int ExecuteStep(const std::wstring& command, bool advance, const std::wstring& action,
-                    const std::wstring& status, const std::wstring& comment, int icon,
-                    bool useProcess) override {
-        m_rows.push_back({command, advance, action, status, comment, icon, useProcess});
-        if (command.empty())
+    int ExecuteStep(const SStepRow& row) override {
+        m_rows.push_back({row.m_strCommand, row.m_bAdvance, row.m_strAction, row.m_strStatus,
+                          row.m_strComment, row.m_nIcon, row.m_bUseProcess});
+        if (row.m_strCommand.empty())
             return 0;
-        m_commands.push_back(command);
-        auto it = m_results.find(command);
+        m_commands.push_back(row.m_strCommand);
+        if (m_pClock)
+            m_pClock->m_nNow += m_nCommandSeconds;
+        auto it = m_results.find(row.m_strCommand);
         return it == m_results.end() ? 0 : it->second;
     }
     void ReportLine(const std::wstring& line) override { m_report.push_back(line); }
@@ -189,6 +180,8 @@ public:
     std::vector<SRow> m_rows;
     std::vector<std::wstring> m_commands, m_report;
     std::map<std::wstring, int> m_results; // command -> result; 0 otherwise
+    CFakeClock* m_pClock = nullptr;        // advanced by each command run
+    long long m_nCommandSeconds = 0;
 };
 
 } // namespace ostrel::test

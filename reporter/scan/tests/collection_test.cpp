@@ -108,7 +108,8 @@ struct SWorkstation {
     CFakeDisk m_disk;
     CFakeFolders m_folders;
     CRecordingSteps m_steps;
-    CCollector m_collector{m_disk, m_folders, m_steps, kWork};
+    CFakeClock m_clock;
+    CCollector m_collector{m_disk, m_folders, m_steps, kWork, m_clock};
 };
 
 TEST(CCollector, AcquisitionModulesAndModuleLogsNeverOverwriting) {
@@ -350,6 +351,41 @@ TEST(CCollector, DirectXDiagnostics) {
         EXPECT_TRUE(w.m_steps.m_rows[1].m_bAdvance);
         EXPECT_EQ(w.m_steps.m_rows[2].m_strAction, L"dxdiag.exe");
         EXPECT_EQ(w.m_steps.m_rows[2].m_strStatus, L"Time");
+    }
+}
+
+// The time rows show how long the runs took, on the clock the collector was given.
+TEST(CCollector, TimeRowsShowTheElapsedTime) {
+    struct SCase {
+        bool m_bDxDiag;
+        int m_nResult; // of every command
+        long long m_nCommandSeconds;
+        const wchar_t* m_pszComment;
+    } const cases[] = {
+        {true, 0, 3725, L"Elapsed time : 01:02:05"},   {true, 2, 0, L"Elapsed time : 00:00:00"},
+        {false, 0, 59, L"Elapsed time : 00:00:59"},    // first attempt succeeds
+        {false, 2, 1200, L"Elapsed time : 01:00:00"},  // three attempts
+        {false, 2, 30000, L"Elapsed time : 01:00:00"}, // 25 hours: hours within the day
+    };
+    for (const auto& c : cases) {
+        SWorkstation w;
+        w.m_steps.m_pClock = &w.m_clock;
+        w.m_steps.m_nCommandSeconds = c.m_nCommandSeconds;
+        for (const auto& command :
+             {L"dxdiag.exe /t " + kWork + L"\\DxDiag.txt",
+              L"C:\\Program Files\\Common Files\\Microsoft Shared\\MSInfo\\msinfo32.exe /nfo \"" +
+                  kWork + L"\\MsInfo.nfo\"",
+              L"C:\\Windows\\system32\\msinfo32.exe /nfo \"" + kWork + L"\\MsInfo.nfo\"",
+              L"msinfo32.exe /nfo \"" + kWork + L"\\MsInfo.nfo\""})
+            w.m_steps.m_results[command] = c.m_nResult;
+        if (c.m_bDxDiag)
+            w.m_collector.RunDirectXDiagnostics();
+        else
+            w.m_collector.RunSystemInformation();
+        const SRow& time = w.m_steps.m_rows.back();
+        EXPECT_EQ(time, (SRow{L"", true, c.m_bDxDiag ? L"dxdiag.exe" : L"msinfo32.exe", L"Time",
+                              c.m_pszComment, kIconInfo, false}))
+            << c.m_nCommandSeconds;
     }
 }
 

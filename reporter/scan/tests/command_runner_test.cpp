@@ -83,6 +83,21 @@ TEST(RunCommand, ResultCodesAndTheirLogLines) {
     }
 }
 
+// A started program whose end could not be waited for, or whose exit code
+// could not be read, must not pass for a success (it once logged "0 = ").
+TEST(RunCommand, AFailedWaitIsAFailureWithItsOwnLogLine) {
+    const std::wstring line = L"dxdiag.exe /t C:\\Work\\TMP\\DxDiag.txt";
+    for (const bool process : {true, false}) {
+        CFakeLauncher launcher;
+        launcher.m_outcome = {SCommandOutcome::WaitFailed, 0, 6};
+        CLogFiles files;
+        files.m_files[kLog];
+        EXPECT_EQ(RunCommand(launcher, files, kLog, line, process), -1);
+        EXPECT_EQ(files.m_files[kLog], Utf16(L"-1 = dxdiag.exe /t C:\\Work\\TMP\\DxDiag.txt "
+                                             L"(wait failed, error 6)\r\n"));
+    }
+}
+
 TEST(RunCommand, LogKeepsTheWideTextAndLinesFollowEachOther) {
     CFakeLauncher launcher;
     launcher.m_outcome = {SCommandOutcome::Finished, 0};

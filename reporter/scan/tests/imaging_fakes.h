@@ -2,6 +2,7 @@
 // Recording fakes of the imaging-settings ports: a registry, INI files and
 // shell folders held in memory.
 #include "imaging_settings.h"
+#include "shell_fakes.h"
 
 #include <map>
 #include <set>
@@ -99,27 +100,18 @@ private:
     }
 };
 
-class CFakeShell : public IShellFolders {
-public:
-    bool LocalAppData(std::wstring& folder) override {
-        if (m_strLocal.empty())
-            return false;
-        folder = m_strLocal;
-        return true;
-    }
-    std::wstring m_strLocal = L"C:\\Users\\dr\\AppData\\Local";
-};
-
 class CFakeProbe : public IFileProbe {
 public:
-    bool CanOpenForRead(const std::wstring& path) override { return m_readable.count(path) > 0; }
+    bool CanOpenForReadShareReadWrite(const std::wstring& path) override {
+        return m_readable.count(path) > 0;
+    }
     std::set<std::wstring> m_readable;
 };
 
 struct SFakeImaging {
     CFakeRegistry m_registry;
     CFakeProfile m_profile;
-    CFakeShell m_shell;
+    CFakeFolders m_shell;
     CFakeProbe m_files;
     SImagingPorts Ports() { return {m_registry, m_profile, m_shell, m_files}; }
 };

@@ -36,9 +36,14 @@ public:
     int m_nAppends = 0;
 };
 
-std::string Utf16(const std::wstring& text) {
+// UTF-16LE of ASCII text, written out independently of the encoder under
+// test: each character followed by a zero byte.
+std::string Le16(const std::string& ascii) {
     std::string out;
-    AppendUtf16Le(out, text);
+    for (char c : ascii) {
+        out += c;
+        out += '\0';
+    }
     return out;
 }
 
@@ -52,14 +57,14 @@ TEST(ReportFile, HeaderIsSevenLinesInUtf16LeWithoutBom) {
     CMemoryFiles files;
     files.m_files[L"r.txt"] = "old content";
     ASSERT_TRUE(WriteReportHeader(files, L"r.txt", SampleInfo()));
-    const std::wstring expected = L"; VARNIK-Imaging Report File\r\n"
-                                  L"; Date : 2015-06-01\r\n"
-                                  L";\r\n"
-                                  L"[VERSION]\r\n"
-                                  L"Reporter=C:\\Program Files\\Ostrel\\Ostrel.exe\r\n"
-                                  L"Version=v.2.30.1.0\r\n"
-                                  L"[ACTIONS]\r\n";
-    EXPECT_EQ(files.m_files[L"r.txt"], Utf16(expected));
+    const std::string expected = "; VARNIK-Imaging Report File\r\n"
+                                 "; Date : 2015-06-01\r\n"
+                                 ";\r\n"
+                                 "[VERSION]\r\n"
+                                 "Reporter=C:\\Program Files\\Ostrel\\Ostrel.exe\r\n"
+                                 "Version=v.2.30.1.0\r\n"
+                                 "[ACTIONS]\r\n";
+    EXPECT_EQ(files.m_files[L"r.txt"], Le16(expected));
     EXPECT_EQ(files.m_files[L"r.txt"].substr(0, 2), std::string("\x3B\x00", 2));
     EXPECT_EQ(files.m_nAppends, 7); // one open per line
 
@@ -85,21 +90,24 @@ TEST(ReportFile, FailuresDropLinesQuietly) {
     EXPECT_FALSE(AppendReportLine(files, L"log", L"lost"));
     files.m_locked.clear();
     EXPECT_TRUE(AppendReportLine(files, L"log", L"next"));
-    EXPECT_EQ(files.m_files[L"log"], Utf16(L"next\r\n"));
+    EXPECT_EQ(files.m_files[L"log"], std::string("n\0e\0x\0t\0\r\0\n\0", 12));
+}
+
+TEST(ReportFile, HeaderWithALostLineIsNoSuccess) {
+    CMemoryFiles files;
+    files.m_locked[L"held"] = true; // created, then every append refused
+    EXPECT_FALSE(WriteReportHeader(files, L"held", SampleInfo()));
+    EXPECT_EQ(files.m_nAppends, 7) << "every line is still tried";
+    EXPECT_EQ(files.m_files[L"held"], "");
 }
 
 TEST(ReportFile, LinesAreWrittenVerbatim) {
     CMemoryFiles files;
     files.m_files[L"r"] = "";
-    const std::wstring lines[] = {L"", L"Remark=", L"GenBrand=a=b", L"Remark=one\r\ntwo"};
-    std::wstring expected;
-    for (const auto& line : lines) {
+    for (const wchar_t* line : {L"", L"Remark=", L"GenBrand=a=b", L"Remark=one\r\ntwo"})
         EXPECT_TRUE(AppendReportLine(files, L"r", line));
-        expected += line + L"\r\n";
-    }
-    EXPECT_EQ(files.m_files[L"r"], Utf16(expected));
     // An empty remark ends at the equals sign: "Remark=" then CR LF, nothing between.
-    EXPECT_NE(files.m_files[L"r"].find(Utf16(L"\r\nRemark=\r\n")), std::string::npos);
+    EXPECT_EQ(files.m_files[L"r"], Le16("\r\nRemark=\r\nGenBrand=a=b\r\nRemark=one\r\ntwo\r\n"));
 }
 
 TEST(ReportFile, DeviceTreeWalksFourLevelsDepthFirst) {
@@ -134,7 +142,7 @@ TEST(ReportFile, PosixFilesMissingFolderWritesNothing) {
     ss << in.rdbuf();
     const std::string bytes = ss.str();
     EXPECT_EQ(bytes.substr(0, 2), std::string("\x3B\x00", 2));
-    EXPECT_EQ(bytes.substr(bytes.size() - 18), Utf16(L"0 = cmd\r\n"));
+    EXPECT_EQ(bytes.substr(bytes.size() - 18), std::string("0\0 \0=\0 \0c\0m\0d\0\r\0\n\0", 18));
     std::remove((dir + "/Report.log").c_str());
     rmdir(tmpl);
 }

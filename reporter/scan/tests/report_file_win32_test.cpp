@@ -40,10 +40,11 @@ TEST(ReportFileWin32, BytesOfBothFiles) {
                   std::string("R\0e\0m\0a\0r\0k\0=\0\x3D\xD8\x00\xDE\r\0\n\0", 22) +
                       Utf16(L"Remark=\r\n"));
 
+        // The system's own answer, as an oracle for the header's module path.
         wchar_t module[MAX_PATH];
         GetModuleFileNameW(nullptr, module, MAX_PATH);
         std::wstring version;
-        GetFileVersionText(module, false, true, version);
+        GetFileVersionText(module, SVersionTextOptions().FourParts(), version);
         EXPECT_NE(bytes.find(Utf16(L"\r\n[VERSION]\r\nReporter=" + std::wstring(module) +
                                    L"\r\nVersion=" + version + L"\r\n[ACTIONS]\r\n")),
                   std::string::npos);

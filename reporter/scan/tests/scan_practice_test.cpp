@@ -47,6 +47,8 @@ void Install(pr::EVariant variant) {
                         << std::string(line.begin(), line.end());
 }
 
+// Asked here without the reporter's shell port: where the practice installer
+// put the files is the test's own knowledge.
 std::wstring LocalAppData() {
     wchar_t buffer[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer);
@@ -140,11 +142,10 @@ class CScanSink : public IScanSteps {
 public:
     CScanSink(std::wstring log, std::wstring report)
         : m_strLog(std::move(log)), m_strReport(std::move(report)) {}
-    int ExecuteStep(const std::wstring& command, bool, const std::wstring& action,
-                    const std::wstring& status, const std::wstring& comment, int,
-                    bool useProcess) override {
-        m_rows.push_back(action + L"|" + status + L"|" + comment);
-        return command.empty() ? 0 : RunCommand(m_strLog, command, useProcess);
+    int ExecuteStep(const SStepRow& row) override {
+        m_rows.push_back(row.m_strAction + L"|" + row.m_strStatus + L"|" + row.m_strComment);
+        return row.m_strCommand.empty() ? 0
+                                        : RunCommand(m_strLog, row.m_strCommand, row.m_bUseProcess);
     }
     void ReportLine(const std::wstring& line) override { AppendReportLine(m_strReport, line); }
     std::vector<std::wstring> m_rows;
@@ -177,7 +178,7 @@ SScanRun RunCollection(bool medical, bool systemTools) {
     WriteBytes(run.m_strWork + L"\\QMA1.ini", "seed");
 
     CScanSink sink(log, txt);
-    CCollector collector(SystemCollectionFiles(), SystemCollectionShell(), sink, run.m_strWork);
+    CCollector collector(SystemCollectionFiles(), SystemShellFolders(), sink, run.m_strWork);
     std::wstring app, ini, acqLog, images;
     FindImagingAppDir(app);
     collector.CollectLibraries(app);
@@ -275,8 +276,8 @@ TEST(PracticeCollection, StandardPracticeEveryFileAndEveryCommandLine) {
     for (const wchar_t* name : pr::kUserLogs)
         commands.push_back(L"0 = copy \"" + local + L"\\Logs VI\\" + name + L"\" \"" + w + L"\"");
     std::wstring common, system;
-    SystemCollectionShell().ProgramFilesCommon(common);
-    SystemCollectionShell().SystemFolder(system);
+    SystemShellFolders().ProgramFilesCommon(common);
+    SystemShellFolders().SystemFolder(system);
     const std::wstring nfo = L" /nfo \"" + w + L"\\MsInfo.nfo\"";
     for (const std::wstring& line : {
              L"0 = regedit /E \"" + w +

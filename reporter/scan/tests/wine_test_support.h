@@ -1,5 +1,7 @@
 #pragma once
 // Helpers of the Wine tests: files, folders and the scan's two report files.
+#include "module_path.h"
+#include "path_text.h"
 #include "report_file.h"
 
 #include <windows.h>
@@ -9,11 +11,10 @@
 
 namespace ostrel::test {
 
+// The test program's folder, without trailing backslash.
 inline std::wstring ModuleFolder() {
-    wchar_t buffer[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    std::wstring path = buffer;
-    return path.substr(0, path.rfind(L'\\'));
+    const std::wstring folder = FolderOfModulePath(GetRunningModulePath());
+    return folder.empty() ? folder : folder.substr(0, folder.size() - 1);
 }
 
 inline std::string ReadBytes(const std::wstring& path) {

@@ -1,9 +1,12 @@
 #include "zip_writer.h"
 
+#include "guard.h"
 #include "zip_test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -264,22 +267,82 @@ TEST_F(ZipWriterTest, CreateFailureGivesEmptyHandle) {
     EXPECT_EQ(ZipWriterCreateOn(m_fs, nullptr), nullptr);
 }
 
+// A file system that throws on demand: no exception may leave an export, and
+// each one caught is recorded with the export's name.
+class CThrowingFileSystem final : public zip::IZipFileSystem {
+public:
+    explicit CThrowingFileSystem(CMemoryFileSystem& inner) : m_inner(inner) {}
+    std::unique_ptr<zip::IZipOutput> CreateOutput(const std::wstring& path) override {
+        if (m_bThrow)
+            throw std::runtime_error("disk gone");
+        return m_inner.CreateOutput(path);
+    }
+    std::unique_ptr<zip::IZipSource> OpenSource(const std::wstring& path,
+                                                zip::SZipSourceInfo* pInfo) override {
+        if (m_bThrow)
+            throw std::bad_alloc();
+        return m_inner.OpenSource(path, pInfo);
+    }
+    zip::SCivilTime LocalNow() override {
+        if (m_bThrow)
+            throw std::runtime_error("clock stopped");
+        return m_inner.LocalNow();
+    }
+    bool m_bThrow = false;
+
+private:
+    CMemoryFileSystem& m_inner;
+};
+
+TEST_F(ZipWriterTest, ExceptionsBecomeFailedEntriesAndAreRecorded) {
+    m_fs.Add(L"src", "data");
+    CThrowingFileSystem fs(m_fs);
+    fs.m_bThrow = true;
+    EXPECT_EQ(ZipWriterCreateOn(fs, L"out.zip"), nullptr);
+    EXPECT_EQ(g_nZipLastResult, kZipCannotOpen);
+    EXPECT_EQ(LastCaughtException().m_strWhere, "ZipWriterCreate");
+    EXPECT_EQ(LastCaughtException().m_strWhat, "disk gone");
+
+    fs.m_bThrow = false;
+    HZIP h = ZipWriterCreateOn(fs, L"out.zip");
+    ASSERT_NE(h, nullptr);
+    fs.m_bThrow = true;
+    const unsigned long before = LastCaughtException().m_nCount;
+    EXPECT_EQ(ZipWriterAddFile(h, L"a.txt", L"src"), kZipWriteFailed);
+    EXPECT_EQ(LastCaughtException().m_strWhere, "ZipWriterAddFile");
+    EXPECT_EQ(LastCaughtException().m_strWhat, "out of memory");
+    EXPECT_EQ(ZipWriterAddFolder(h, L"dir"), kZipWriteFailed);
+    EXPECT_EQ(g_nZipLastResult, kZipWriteFailed);
+    EXPECT_EQ(LastCaughtException().m_strWhere, "ZipWriterAddFolder");
+    EXPECT_EQ(LastCaughtException().m_strWhat, "clock stopped");
+    EXPECT_EQ(LastCaughtException().m_nCount, before + 2);
+
+    fs.m_bThrow = false;
+    EXPECT_EQ(ZipWriterAddFile(h, L"b.txt", L"src"), kZipOk);
+    EXPECT_EQ(Names(CloseAndRead(h)), std::vector<std::string>{"b.txt"});
+}
+
 // 259 bytes of UTF-8 is the most a name may hold; the slash of a folder counts.
 TEST_F(ZipWriterTest, NamesPast259BytesAreRefused) {
     m_fs.Add(L"src", "x");
     const std::wstring e_acute(129, L'\u00E9');
+    std::string e_acute_utf8;
+    for (int i = 0; i < 129; ++i)
+        e_acute_utf8 += "\xC3\xA9";
     struct {
         std::wstring name;
         bool bFolder;
         int nResult;
+        std::string stored; // the name's bytes in the archive
     } const kCases[] = {
-        {std::wstring(259, L'a'), false, kZipOk},
-        {std::wstring(260, L'a'), false, kZipBadArgument},
-        {e_acute + L"a", false, kZipOk},               // 258 + 1 bytes
-        {e_acute + L"\u00E9", false, kZipBadArgument}, // 260 bytes from 130 characters
-        {std::wstring(258, L'd'), true, kZipOk},       // 258 + slash
-        {std::wstring(259, L'd'), true, kZipBadArgument},
-        {std::wstring(258, L'd') + L"\\", true, kZipOk}, // its own slash is not doubled
+        {std::wstring(259, L'a'), false, kZipOk, std::string(259, 'a')},
+        {std::wstring(260, L'a'), false, kZipBadArgument, ""},
+        {e_acute + L"a", false, kZipOk, e_acute_utf8 + "a"}, // 258 + 1 bytes
+        {e_acute + L"\u00E9", false, kZipBadArgument, ""},   // 260 bytes from 130 characters
+        {std::wstring(258, L'd'), true, kZipOk, std::string(258, 'd') + "/"}, // 258 + slash
+        {std::wstring(259, L'd'), true, kZipBadArgument, ""},
+        // its own slash is not doubled
+        {std::wstring(258, L'd') + L"\\", true, kZipOk, std::string(258, 'd') + "/"},
     };
     HZIP h = Create();
     std::vector<std::string> expected;
@@ -287,8 +350,8 @@ TEST_F(ZipWriterTest, NamesPast259BytesAreRefused) {
         const int n = c.bFolder ? ZipWriterAddFolder(h, c.name.c_str())
                                 : ZipWriterAddFile(h, c.name.c_str(), L"src");
         EXPECT_EQ(n, c.nResult) << c.name.size() << (c.bFolder ? " folder" : " file");
-        if (n == kZipOk)
-            expected.push_back(zip::EncodeEntryName(c.name, c.bFolder));
+        if (c.nResult == kZipOk)
+            expected.push_back(c.stored);
     }
     EXPECT_EQ(Names(CloseAndRead(h)), expected);
 }

@@ -1,0 +1,7 @@
+#include "guard.h"
+
+namespace ostrel {
+
+void WriteDebugOutput(const char*) noexcept {}
+
+} // namespace ostrel
