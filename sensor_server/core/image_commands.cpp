@@ -4,6 +4,8 @@
 #include "image_filter.h"
 #include "status_codes.h"
 
+#include "guard.h"
+
 #include <cctype>
 
 namespace torvex {
@@ -44,6 +46,13 @@ std::string FilterTargetPath(const std::string& strSource) {
 }
 
 SAnswer CFilterCommand::FilterImage(const std::string& strSource) {
+    // Tens of megabytes of working memory: running out answers 11, it never
+    // throws through the window procedure.
+    const SAnswer failed = AnswerText(kBadData, "");
+    return ostrel::GuardCall("FilterImage", failed, [&] { return Run(strSource); });
+}
+
+SAnswer CFilterCommand::Run(const std::string& strSource) {
     if (!m_hooks.FileExists(strSource))
         return AnswerText(kFileMissing, "");
     CImageFile image;

@@ -26,6 +26,8 @@ public:
     SAnswer FilterImage(const std::string& strSource);
 
 private:
+    SAnswer Run(const std::string& strSource);
+
     IImageFiles& m_files;
     IShellHooks& m_hooks;
 };

@@ -1,5 +1,6 @@
 #include "image_files_win32.h"
 
+#include "last_error.h"
 #include "unique_handle.h"
 
 #include <windows.h>
@@ -19,10 +20,10 @@ int CWin32ImageFiles::ReadAll(const std::string& strPath, std::vector<uint8_t>& 
     CFileHandle file(::CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        return static_cast<int>(::GetLastError());
+        return ostrel::LastErrorCode();
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size))
-        return static_cast<int>(::GetLastError());
+        return ostrel::LastErrorCode();
     // Bitmaps of this server are a few megabytes; a huge file is refused.
     if (size.QuadPart > (LONGLONG(1) << 31))
         return ERROR_FILE_TOO_LARGE;
@@ -32,7 +33,7 @@ int CWin32ImageFiles::ReadAll(const std::string& strPath, std::vector<uint8_t>& 
         const DWORD nWant = static_cast<DWORD>(std::min<size_t>(kPiece, bytes.size() - nDone));
         DWORD nGot = 0;
         if (!::ReadFile(file.get(), bytes.data() + nDone, nWant, &nGot, nullptr)) {
-            const int nCode = static_cast<int>(::GetLastError());
+            const int nCode = ostrel::LastErrorCode();
             bytes.clear();
             return nCode;
         }
@@ -48,13 +49,13 @@ int CWin32ImageFiles::WriteAll(const std::string& strPath, const uint8_t* pData,
     CFileHandle file(::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        return static_cast<int>(::GetLastError());
+        return ostrel::LastErrorCode();
     size_t nDone = 0;
     while (nDone < nSize) {
         const DWORD nWant = static_cast<DWORD>(std::min<size_t>(kPiece, nSize - nDone));
         DWORD nPut = 0;
         if (!::WriteFile(file.get(), pData + nDone, nWant, &nPut, nullptr))
-            return static_cast<int>(::GetLastError());
+            return ostrel::LastErrorCode();
         nDone += nPut;
     }
     return 0;
@@ -64,11 +65,11 @@ int CWin32ImageFiles::TempFileName(const std::string& strPrefix, unsigned nUniqu
                                    std::string& strPath) {
     char szFolder[MAX_PATH + 1] = {};
     if (::GetTempPathA(MAX_PATH, szFolder) == 0)
-        return static_cast<int>(::GetLastError());
+        return ostrel::LastErrorCode();
     char szName[MAX_PATH + 1] = {};
     // A non-zero unique number: the name is formed, no file is created.
     if (::GetTempFileNameA(szFolder, strPrefix.c_str(), nUnique, szName) == 0)
-        return static_cast<int>(::GetLastError());
+        return ostrel::LastErrorCode();
     strPath = szName;
     return 0;
 }
