@@ -6,6 +6,8 @@
 #include "direct_slots.h"
 #include "image_commands.h"
 #include "image_files.h"
+#include "image_readout.h"
+#include "image_shell.h"
 #include "link_commands.h"
 #include "mailbox.h"
 #include "sensor_commands.h"
@@ -60,6 +62,7 @@ struct SServerPorts {
     IBluefind& m_bluefind;
     IDirectSlots& m_slots;
     IImageFiles& m_files; // bitmap files of the image commands
+    IImageShell& m_imageShell;
 };
 
 class CCommandDispatcher {
@@ -92,6 +95,7 @@ private:
     CLinkCommands m_linkCommands;
     // ---- image commands (300, 44) ----
     CFilterCommand m_filter;
+    CImageReadout m_readout;
 };
 
 } // namespace torvex

@@ -101,7 +101,7 @@ public:
     explicit CServer(const std::string& strSim)
         : m_sim(sim::ParseSimConfig(strSim + ";clock=virtual"), m_sim_unusedClock()),
           m_dispatcher(SServerPorts{m_store, m_sim.BoxPort(), SerialPort(), m_sim.Clock(), m_hooks,
-                                    m_bluefind, m_slots, m_files}) {}
+                                    m_bluefind, m_slots, m_files, m_imageShell}) {}
 
     // Client side of the handshake: READY 0, DATA, post, then the answer.
     SReply Send(unsigned nCommand, const std::string* pData = nullptr) {
@@ -137,6 +137,7 @@ public:
     CFakeBluefind m_bluefind;
     CNoDirectSlots m_slots;
     CMemoryFiles m_files;
+    CFakeImageShell m_imageShell;
     CAbsentSerialPort m_absentSerial;
     sim::CSimulation m_sim;
     CCommandDispatcher m_dispatcher;

@@ -4,6 +4,7 @@
 // in sim/sim_config.h); without it every port is the real Win32 one.
 #include "box_port_win32.h"
 #include "image_files_win32.h"
+#include "image_shell_win32.h"
 #include "command_dispatcher.h"
 #include "platform_win32.h"
 #include "profile_store_win32.h"
@@ -30,6 +31,7 @@ private:
     CWin32Bluefind m_bluefind;
     CNoDirectSlots m_slots;
     CWin32ImageFiles m_files;
+    CWin32ImageShell m_imageShell;
     CWin32BoxPort m_box;
     CWin32SerialPort m_serial;
     std::unique_ptr<sim::CSimulation> m_pSimulation;
