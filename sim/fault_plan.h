@@ -20,7 +20,7 @@ enum class EFault {
     // ---- image streams (rules on the request word D001) ----
     BadSum,     // packet number m_nArg (0 first) carries a wrong checksum
     ShortFirst, // the first packet holds only m_nArg bytes (under the image header)
-    Cut,        // the sensor vanishes after m_nArg bytes of the stream
+    Cut,        // the image stream stops after m_nArg bytes (the sensor went out of reach)
 };
 
 constexpr uint16_t kAnyWord = 0xFFFF;

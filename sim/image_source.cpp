@@ -102,9 +102,12 @@ std::vector<uint8_t> CWirelessImages::Stream(uint8_t nMode, int nWidth, int nHei
     else if (nMode != proto::kImageModeCompressed)
         m_reference.clear();
 
-    uint32_t nBadPacket = 0, nFirst = 0;
+    // One fault per image, in this order, so that limited rules line up
+    // one request after another.
+    uint32_t nBadPacket = 0, nFirst = 0, nCut = 0;
     const bool bBadSum = faults.Take(EFault::BadSum, request, &nBadPacket);
-    const bool bShort = faults.Take(EFault::ShortFirst, request, &nFirst);
+    const bool bShort = !bBadSum && faults.Take(EFault::ShortFirst, request, &nFirst);
+    const bool bCut = !bBadSum && !bShort && faults.Take(EFault::Cut, request, &nCut);
     std::vector<uint8_t> out;
     size_t nSent = 0;
     for (uint32_t nPacket = 0; nSent < payload.size(); ++nPacket) {
@@ -115,6 +118,8 @@ std::vector<uint8_t> CWirelessImages::Stream(uint8_t nMode, int nWidth, int nHei
         nSent += n;
     }
     AddPacket(out, nullptr, 0, false); // L = 0 ends the stream
+    if (bCut && nCut < out.size())
+        out.resize(nCut); // the rest never comes
     return out;
 }
 

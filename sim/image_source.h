@@ -24,7 +24,8 @@ constexpr size_t kSimPacketPayload = 60000;
 
 class CWirelessImages {
 public:
-    // The packets for one request in nMode; faults apply to the request word.
+    // The packets for one request in nMode; faults apply to the request word
+    // (BadSum, else ShortFirst, else Cut: the stream stops after m_nArg bytes).
     std::vector<uint8_t> Stream(uint8_t nMode, int nWidth, int nHeight, CFaultPlan& faults);
     // The last image streamed (rows top to bottom, uncoded).
     const std::vector<uint8_t>& LastImage() const { return m_last; }

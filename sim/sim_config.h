@@ -13,7 +13,7 @@
 //                        gone (arg = exchanges before the device disappears);
 //                        on the image request D001: badsum (arg = packet number),
 //                        short (arg = bytes of the first packet), cut (arg = bytes
-//                        of the stream before the sensor vanishes);
+//                        of the stream before it stops); one of them per image;
 //                        word: the frame's first two (or three) bytes in hex
 //                        ("B003", "B00202") or "*"
 //   exposures=<n> serial=<hex, up to 16 digits> blemish=<entries> marker=00|FF

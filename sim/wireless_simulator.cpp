@@ -42,11 +42,6 @@ void CWirelessSimulator::HandleEnvelope(const CEnvelope& envelope) {
         const SSensorSetup& setup = m_model.Setup();
         std::vector<uint8_t> stream = m_images.Stream(
             frame[proto::kAtImageMode], setup.m_nImageWidth, setup.m_nImageHeight, m_faults);
-        uint32_t nCut = 0;
-        if (m_faults.Take(EFault::Cut, frame, &nCut) && nCut < stream.size()) {
-            stream.resize(nCut);
-            m_bVanishWhenDrained = true;
-        }
         const uint64_t nDue = m_clock.NowMs();
         for (uint8_t b : stream)
             m_outbound.push_back(SChunk{nDue, b});
@@ -85,8 +80,6 @@ size_t CWirelessSimulator::Take(uint8_t* pOut, size_t nMax) {
         pOut[i] = m_outbound.front().m_byte;
         m_outbound.pop_front();
     }
-    if (m_bVanishWhenDrained && m_outbound.empty())
-        m_bGone = true;
     return n;
 }
 

@@ -43,7 +43,6 @@ private:
     uint32_t m_nExchanges = 0;
     bool m_bGone = false;
     CWirelessImages m_images;
-    bool m_bVanishWhenDrained = false; // an image stream cut short
 };
 
 } // namespace torvex::sim

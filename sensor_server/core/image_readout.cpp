@@ -150,47 +150,37 @@ int CImageReadout::ReadSerialStream(uint8_t nMode) {
     size_t nExpected = 1; // until the image header says
     size_t nHave = 0;
     bool bFirst = true;
-    while (nHave < nExpected) {
+    // A bad payload or image header ends the image, but the packets that
+    // follow are still read to the end of the stream (their headers give
+    // their lengths), so that the next command meets a quiet line.
+    int nFailure = kOk;
+    while (nFailure != kOk || nHave < nExpected) {
         uint8_t header[kPacketHeaderSize];
         int nCode = m_transport.ReadSerialBytes(header, sizeof header);
         if (nCode != kOk)
             return nCode;
         const SPacketHeader h = ParsePacketHeader(header);
         if (!h.m_bValid)
-            return kWrongReply;
+            return kWrongReply; // no way to tell where the stream goes on
         if (h.m_nLength == 0)
             break;
         packet.resize(size_t(h.m_nLength) + 1);
         nCode = m_transport.ReadSerialBytes(packet.data(), packet.size());
         if (nCode != kOk)
             return nCode;
-        if (packet[h.m_nLength] != Sum(packet.data(), h.m_nLength))
-            return kWrongReply;
+        if (nFailure != kOk)
+            continue;
+        if (packet[h.m_nLength] != Sum(packet.data(), h.m_nLength)) {
+            nFailure = kWrongReply;
+            continue;
+        }
         size_t nAt = 0;
         if (bFirst) {
             bFirst = false;
-            if (h.m_nLength < kImageHeaderSize)
-                return kNoRoom;
-            CByteReader reader(packet.data(), kImageHeaderSize);
-            uint32_t nWidth = reader.U16Le(kAtImageWidth);
-            uint32_t nHeight = reader.U16Le(kAtImageHeight);
-            if (nMode == kImageModeCompressed)
-                nWidth *= 2;
-            const uint8_t nDivW = packet[kAtWidthDivisor];
-            const uint8_t nDivH = packet[kAtHeightDivisor];
-            if (nDivW == 0 || nDivH == 0)
-                return kWrongReply; // a header that cannot be true
-            nWidth /= nDivW;
-            nHeight /= nDivH;
-            if (uint64_t(nWidth) * nHeight > nRoom)
-                return kNoRoom;
-            std::copy(packet.begin(), packet.begin() + kImageHeaderSize, m_imageHeader.begin());
-            m_nWidth = nWidth;
-            m_nHeight = nHeight;
-            nExpected = size_t(nWidth) * nHeight;
-            FillInfo(nWidth, nHeight);
-            PutU32Le(m_buffer.data() + kInfoAtXPerMetre, PixelsPerMetre(nHeight));
-            PutU32Le(m_buffer.data() + kInfoAtYPerMetre, PixelsPerMetre(nHeight));
+            nFailure = TakeImageHeader(packet.data(), h.m_nLength, nMode, nRoom);
+            if (nFailure != kOk)
+                continue;
+            nExpected = size_t(m_nWidth) * m_nHeight;
             nAt = kImageHeaderSize;
         }
         const size_t nTake = std::min(size_t(h.m_nLength) - nAt, nExpected - nHave);
@@ -199,6 +189,8 @@ int CImageReadout::ReadSerialStream(uint8_t nMode) {
         if (m_nWidth > 0)
             Preview(static_cast<int>(nHave / m_nWidth), m_nWidth, false);
     }
+    if (nFailure != kOk)
+        return nFailure;
     if (m_nWidth == 0 || m_nHeight == 0)
         return kWrongReply; // the stream ended before an image
     m_nPixelBytes = size_t(m_nWidth) * m_nHeight;
@@ -209,6 +201,32 @@ int CImageReadout::ReadSerialStream(uint8_t nMode) {
         Preview(int(m_nHeight), m_nWidth, true);
         m_shell.EndPreview(*m_preview, int(m_nWidth), int(m_nHeight));
     }
+    return kOk;
+}
+
+int CImageReadout::TakeImageHeader(const uint8_t* pPacket, size_t nLength, uint8_t nMode,
+                                   size_t nRoom) {
+    if (nLength < kImageHeaderSize)
+        return kNoRoom;
+    CByteReader reader(pPacket, kImageHeaderSize);
+    uint32_t nWidth = reader.U16Le(kAtImageWidth);
+    uint32_t nHeight = reader.U16Le(kAtImageHeight);
+    if (nMode == kImageModeCompressed)
+        nWidth *= 2;
+    const uint8_t nDivW = pPacket[kAtWidthDivisor];
+    const uint8_t nDivH = pPacket[kAtHeightDivisor];
+    if (nDivW == 0 || nDivH == 0)
+        return kWrongReply; // a header that cannot be true
+    nWidth /= nDivW;
+    nHeight /= nDivH;
+    if (uint64_t(nWidth) * nHeight > nRoom)
+        return kNoRoom;
+    std::copy(pPacket, pPacket + kImageHeaderSize, m_imageHeader.begin());
+    m_nWidth = nWidth;
+    m_nHeight = nHeight;
+    FillInfo(nWidth, nHeight);
+    PutU32Le(m_buffer.data() + kInfoAtXPerMetre, PixelsPerMetre(nHeight));
+    PutU32Le(m_buffer.data() + kInfoAtYPerMetre, PixelsPerMetre(nHeight));
     return kOk;
 }
 

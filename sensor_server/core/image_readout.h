@@ -48,6 +48,9 @@ public:
 private:
     int RequestImage(uint8_t nMode);
     int ReadSerialStream(uint8_t nMode);
+    // The 50-byte image header of the first packet: size, kept copy, info
+    // header. 0, kNoRoom or kWrongReply (a zero divisor).
+    int TakeImageHeader(const uint8_t* pPacket, size_t nLength, uint8_t nMode, size_t nRoom);
     int ReadBoxStream();
     void Decode(uint8_t nMode);
     void Preview(int nRows, size_t nStride, bool bForce);

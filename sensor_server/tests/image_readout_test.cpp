@@ -119,7 +119,7 @@ TEST(ImageReadout, StreamFaultsAnswerTheirCodesAndTheServerServesOn) {
         {"badsum:D001:0", 30}, // in the packet holding the image header
         {"badsum:D001:3", 30},
         {"short:D001:40", 8},
-        {"cut:D001:70000", 997}, // the sensor vanishes mid-image: the read times out
+        {"cut:D001:70000", 997}, // the link goes quiet mid-image: the read times out
     };
     for (const SRow& r : rows) {
         CServer server(std::string("wireless=7;image=600x410;fault=") + r.fault);
