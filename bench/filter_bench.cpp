@@ -3,6 +3,7 @@
 // filters (GaussianBlur on doubles with sigma 8, medianBlur 3, blur 5 x 5),
 // medians of N runs in the same process, and the ratio to OpenCV.
 //   filter_bench [runs]
+#include "bench_timing.h"
 #include "filter_reference.h"
 #include "image_filter.h"
 
@@ -10,28 +11,12 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <vector>
 
-namespace {
-
-template <class F> double Median(int nRuns, F f) {
-    std::vector<double> ms;
-    for (int i = 0; i < nRuns; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        ms.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                .count());
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
-} // namespace
+using ostrel::bench::MedianMs;
 
 int main(int argc, char** argv) {
     const int nRuns = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
@@ -76,12 +61,12 @@ int main(int argc, char** argv) {
     AllowWideLanes(false);
     runOurs();
     const bool bSamePortable = ours == ref;
-    const double dPortable = Median(nRuns, runOurs);
+    const double dPortable = MedianMs(nRuns, runOurs);
     AllowWideLanes(true);
 
-    const double dOurs = Median(nRuns, runOurs);
-    const double dCv = Median(nRuns, runCv);
-    const double dRef = Median(std::max(3, nRuns / 3), runRef);
+    const double dOurs = MedianMs(nRuns, runOurs);
+    const double dCv = MedianMs(nRuns, runCv);
+    const double dRef = MedianMs(std::max(3, nRuns / 3), runRef);
     std::printf("filter %dx%d, median of %d runs\n", w, h, nRuns);
     std::printf("  kernels          %8.2f ms  (%.2fx OpenCV)  identical to reference: %s\n", dOurs,
                 dOurs / dCv, bSame ? "yes" : "NO");

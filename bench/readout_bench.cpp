@@ -4,33 +4,18 @@
 // (copy of the received bytes, decoding against the reference by the
 // stand-in library's code, edge blanking).
 //   readout_bench [runs]
+#include "bench_timing.h"
 #include "compress_codec.h"
 #include "image_readout.h"
 #include "protocol.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-namespace {
-
-template <class F> double Median(int nRuns, F f) {
-    std::vector<double> ms;
-    for (int i = 0; i < nRuns; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        f();
-        ms.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                .count());
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
-} // namespace
+using ostrel::bench::MedianMs;
 
 int main(int argc, char** argv) {
     const int nRuns = argc > 1 ? std::max(1, std::atoi(argv[1])) : 31;
@@ -47,12 +32,12 @@ int main(int argc, char** argv) {
     header[torvex::proto::kAtImageWidth + 1] = uint8_t((w / 2) >> 8);
     header[torvex::proto::kAtWidthDivisor] = 1;
 
-    const double dCopy = Median(nRuns, [&] { std::memcpy(copy.data(), image.data(), n); });
-    const double dBox = Median(nRuns, [&] {
+    const double dCopy = MedianMs(nRuns, [&] { std::memcpy(copy.data(), image.data(), n); });
+    const double dBox = MedianMs(nRuns, [&] {
         torvex::BlankFrameEdge(pixels.data(), w, h, size_t(w));
         torvex::ReverseRows(pixels.data(), size_t(w), h);
     });
-    const double dWireless = Median(nRuns, [&] {
+    const double dWireless = MedianMs(nRuns, [&] {
         std::memcpy(copy.data(), received.data(), n); // the received bytes handed over
         torvex::sim::DecodeExport5(pixels.data(), header, reference.data(), copy.data(),
                                    pixels.data(), 0, h);

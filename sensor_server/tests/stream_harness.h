@@ -5,6 +5,7 @@
 // libFuzzer target.
 #include "image_readout.h"
 #include "status_codes.h"
+#include "virtual_clock.h"
 
 #include <algorithm>
 #include <map>
@@ -12,15 +13,6 @@
 #include <vector>
 
 namespace torvex::harness {
-
-class CClock final : public IClock {
-public:
-    uint64_t NowMs() override { return m_nNow; }
-    void SleepMs(uint32_t nMs) override { m_nNow += nMs; }
-
-private:
-    uint64_t m_nNow = 1000;
-};
 
 class CNoBox final : public IBoxPort {
 public:
@@ -114,7 +106,7 @@ inline SStreamRun RunStream(const std::vector<uint8_t>& bytes, uint8_t nMode) {
     link.m_strDevicePath = "\\\\.\\COM7";
     CNoBox box;
     CBytesPort port(bytes);
-    CClock clock;
+    sim::CVirtualClock clock;
     CHooks hooks;
     CFiles files;
     CShell shell;
