@@ -74,7 +74,7 @@ TEST(ServerWine, BoxCommandsThroughTheMailbox) {
                  {30, box.c_str(), 0, ""},
                  {46, nullptr, 0, ""},
                  {99, nullptr, 22, ""},
-                 {11, nullptr, 0, ""},  // no wireless search library beside the server
+                 {11, nullptr, 0, ""},  // Bluefind beside Wine's own Bluetooth: no sensor
                  {44, "3", 0, nullptr}, // the box's image: the temporary bitmap
                  {45, nullptr, 0, nullptr},
                  {210, nullptr, 10, ""},
