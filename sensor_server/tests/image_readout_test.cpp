@@ -225,3 +225,66 @@ TEST(ImageReadout, RandomDamageToTheStreamEndsWithACode) {
     EXPECT_GT(codes[kWrongReply], 0);
     EXPECT_GT(codes[harness::CBytesPort::kGone], 0);
 }
+
+TEST(ImageReadout, ImageHeadersThatCannotBeTrue) {
+    // Packets written out by hand: A5 02 L(lo) L(hi) sum, payload, payload sum.
+    auto packet = [](const std::vector<uint8_t>& p) {
+        std::vector<uint8_t> out = {0xA5, 0x02, uint8_t(p.size()), uint8_t(p.size() >> 8)};
+        out.push_back(uint8_t(out[0] + out[1] + out[2] + out[3]));
+        unsigned sum = 0;
+        for (uint8_t b : p)
+            sum += b;
+        out.insert(out.end(), p.begin(), p.end());
+        out.push_back(uint8_t(sum));
+        return out;
+    };
+    auto header = [](unsigned w, unsigned h, uint8_t divW, uint8_t divH) {
+        std::vector<uint8_t> p(50, 0);
+        p[10] = uint8_t(w);
+        p[11] = uint8_t(w >> 8);
+        p[12] = uint8_t(h);
+        p[13] = uint8_t(h >> 8);
+        p[16] = divW;
+        p[17] = divH;
+        return p;
+    };
+    auto stream = [&](std::initializer_list<std::vector<uint8_t>> payloads) {
+        std::vector<uint8_t> out;
+        for (const auto& p : payloads) {
+            const auto k = packet(p);
+            out.insert(out.end(), k.begin(), k.end());
+        }
+        const auto end = packet({});
+        out.insert(out.end(), end.begin(), end.end());
+        return out;
+    };
+    std::vector<uint8_t> sixPixels = header(3, 2, 1, 1);
+    sixPixels.insert(sixPixels.end(), {1, 2, 3, 4, 5, 6, 7}); // one surplus byte
+    struct SRow {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        int code;
+    } rows[] = {
+        {"3 x 2", stream({sixPixels}), kOk},
+        {"zero width divisor", stream({header(3, 2, 0, 1), {1, 2, 3, 4, 5, 6}}), kWrongReply},
+        {"zero height divisor", stream({header(3, 2, 1, 0), {1, 2, 3, 4, 5, 6}}), kWrongReply},
+        {"zero width", stream({header(0, 2, 1, 1)}), kWrongReply},
+        {"end before any header", stream({}), kWrongReply},
+        {"larger than the buffer", stream({header(2000, 1100, 1, 1)}), kNoRoom},
+        {"binned to fit", stream({header(4000, 2200, 2, 2)}), kNoRoom}, // 2000 x 1100
+        {"binned", stream({header(6, 4, 2, 2), {9, 8, 7, 6, 5, 4}}), kOk},
+    };
+    for (const SRow& r : rows) {
+        const harness::SStreamRun run = harness::RunStream(r.bytes, 1);
+        EXPECT_EQ(run.m_answer.m_nCode, r.code) << r.what;
+        if (r.code == kOk) {
+            ASSERT_EQ(run.m_file.size(), 1078u + 6) << r.what;
+            EXPECT_EQ(U32(run.m_file, 18), 3u) << r.what;
+            EXPECT_EQ(U32(run.m_file, 22), 2u) << r.what;
+        }
+    }
+    const harness::SStreamRun six = harness::RunStream(rows[0].bytes, 1);
+    EXPECT_EQ(std::vector<uint8_t>(six.m_file.begin() + 1078, six.m_file.end()),
+              (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}))
+        << "no edge to blank at this size";
+}
