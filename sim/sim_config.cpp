@@ -30,10 +30,11 @@ bool ParseFault(const std::string& text, SFaultRule& rule) {
     static const struct {
         const char* m_pName;
         EFault m_eKind;
-    } kinds[] = {{"busy", EFault::Busy},     {"reject", EFault::Reject},
-                 {"silent", EFault::Silent}, {"wrong", EFault::Wrong},
-                 {"late", EFault::Late},     {"badenv", EFault::BadEnvelope},
-                 {"gone", EFault::Gone}};
+    } kinds[] = {{"busy", EFault::Busy},        {"reject", EFault::Reject},
+                 {"silent", EFault::Silent},    {"wrong", EFault::Wrong},
+                 {"late", EFault::Late},        {"badenv", EFault::BadEnvelope},
+                 {"gone", EFault::Gone},        {"badsum", EFault::BadSum},
+                 {"short", EFault::ShortFirst}, {"cut", EFault::Cut}};
     bool bKnown = false;
     for (const auto& k : kinds)
         if (f[0] == k.m_pName) {
@@ -79,6 +80,12 @@ SSimConfig ParseSimConfig(const std::string& text) {
                 config.m_faults.push_back(rule);
             else
                 config.m_unknown.push_back(item);
+        } else if (key == "image") {
+            const size_t nX = value.find('x');
+            if (nX != std::string::npos) {
+                s.m_nImageWidth = static_cast<int>(Dec(value.substr(0, nX)));
+                s.m_nImageHeight = static_cast<int>(Dec(value.substr(nX + 1)));
+            }
         } else if (key == "exposures") {
             s.m_wExposures = static_cast<uint16_t>(Dec(value));
         } else if (key == "serial") {

@@ -23,6 +23,8 @@ public:
     CSensorModel& Sensor() { return m_sensor; }
     CSensorModel& WirelessSensor() { return m_wirelessSensor; }
     CFaultPlan& Faults() { return m_faults; }
+    CBoxSimulator* Box() { return m_pBox.get(); }
+    CWirelessSimulator* Wireless() { return m_pWireless.get(); }
 
 private:
     CVirtualClock m_virtualClock;
