@@ -1,4 +1,5 @@
-// The reporter's texts against the program's real resources.
+// The reporter's texts and busy indicator against real resources and windows.
+#include "busy_indicator_win32.h"
 #include "module_path.h"
 #include "path_text.h"
 #include "ui_text.h"
@@ -9,6 +10,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 using namespace ostrel;
 
@@ -81,3 +83,132 @@ TEST(UiTextWin32, ProgramHoldsEveryTextInBothLanguages) {
         EXPECT_FALSE(strings.LoadText(n, text)) << n;
 }
 
+namespace {
+
+// A form with one child standing in for the tree; both record what reaches
+// their window procedures.
+struct SRecorder {
+    std::vector<LPARAM> m_formUser1; // WM_USER + 1 parameters seen by the form
+    std::vector<UINT> m_childMessages;
+    int m_nChildPaints = 0;
+};
+SRecorder g_rec;
+
+LRESULT CALLBACK FormProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_USER + 1) {
+        g_rec.m_formUser1.push_back(lParam);
+        return 0;
+    }
+    return DefWindowProcW(hWnd, uMsg, wParam, lParam);
+}
+
+LRESULT CALLBACK ChildProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_PAINT) {
+        ++g_rec.m_nChildPaints;
+        PAINTSTRUCT ps;
+        BeginPaint(hWnd, &ps);
+        EndPaint(hWnd, &ps);
+        return 0;
+    }
+    if (uMsg >= WM_APP) {
+        g_rec.m_childMessages.push_back(uMsg);
+        return 0;
+    }
+    return DefWindowProcW(hWnd, uMsg, wParam, lParam);
+}
+
+class BusyIndicatorWin32 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        HINSTANCE hInst = GetModuleHandleW(nullptr);
+        WNDCLASSW wc{};
+        wc.hInstance = hInst;
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+        wc.lpfnWndProc = FormProc;
+        wc.lpszClassName = L"BusyTestForm";
+        RegisterClassW(&wc);
+        wc.lpfnWndProc = ChildProc;
+        wc.lpszClassName = L"BusyTestTree";
+        RegisterClassW(&wc);
+        m_hForm = CreateWindowExW(0, L"BusyTestForm", L"busy", WS_POPUP | WS_VISIBLE, 0, 0, 400,
+                                  400, nullptr, nullptr, hInst, nullptr);
+        m_hTree = CreateWindowExW(0, L"BusyTestTree", L"", WS_CHILD | WS_VISIBLE, 20, 20, 276, 200,
+                                  m_hForm, nullptr, hInst, nullptr);
+        m_hOther = CreateWindowExW(0, L"BusyTestForm", L"other", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                   nullptr, hInst, nullptr);
+        ASSERT_TRUE(m_hForm && m_hTree && m_hOther);
+        SetWindowPos(m_hForm, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        UpdateWindow(m_hForm);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        g_rec = SRecorder();
+    }
+    void TearDown() override {
+        DestroyWindow(m_hOther);
+        DestroyWindow(m_hForm);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+    COLORREF Pixel(int x, int y) {
+        HDC hdc = GetDC(m_hForm);
+        COLORREF c = GetPixel(hdc, x, y);
+        ReleaseDC(m_hForm, hdc);
+        return c;
+    }
+
+    HWND m_hForm = nullptr, m_hTree = nullptr, m_hOther = nullptr;
+};
+
+} // namespace
+
+TEST_F(BusyIndicatorWin32, DispatchesTheFormsMessagesAndRepaintsTheTree) {
+    CBusyWindowWin32 window(m_hForm, m_hTree);
+    CBusyIndicator busy;
+    PostMessageW(m_hForm, WM_USER + 1, 0, 42);
+    PostMessageW(m_hTree, WM_APP + 3, 0, 0);
+    PostMessageW(m_hOther, WM_APP + 4, 0, 0);
+    PostThreadMessageW(GetCurrentThreadId(), WM_APP + 5, 0, 0);
+
+    busy.Step(false, window);
+    EXPECT_EQ(g_rec.m_formUser1, (std::vector<LPARAM>{42}));
+    EXPECT_EQ(g_rec.m_childMessages, (std::vector<UINT>{WM_APP + 3}));
+    EXPECT_EQ(g_rec.m_nChildPaints, 1); // painted within the call
+
+    // Messages of other windows and of the thread stay for the modal loop.
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, m_hOther, WM_APP + 4, WM_APP + 4, PM_REMOVE));
+    EXPECT_TRUE(PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_APP + 5, WM_APP + 5, PM_REMOVE));
+
+    // Nothing is drawn below the tree while the flag is clear.
+    EXPECT_NE(Pixel(60, 250), RGB(200, 215, 235));
+    EXPECT_NE(Pixel(60, 250), RGB(255, 255, 255));
+}
+
+TEST_F(BusyIndicatorWin32, LightsTheSquaresBelowTheShortenedTree) {
+    CBusyWindowWin32 window(m_hForm, m_hTree);
+    CBusyIndicator busy;
+    SBusyRect full;
+    ASSERT_TRUE(window.TreeRect(full));
+    EXPECT_EQ(full, (SBusyRect{20, 20, 296, 220}));
+    busy.BeginDrawing(full);
+    MoveWindow(m_hTree, 20, 20, 276, 100, TRUE); // bottom 120; b = 27
+
+    busy.Step(true, window);
+    const COLORREF lit = RGB(200, 215, 235), dim = RGB(235, 235, 235), white = RGB(255, 255, 255);
+    // Square i spans x 47 + 27i .. 71 + 27i, y 147 .. 171.
+    EXPECT_EQ(Pixel(47, 147), lit);
+    EXPECT_EQ(Pixel(71, 171), lit);
+    EXPECT_EQ(Pixel(72, 160), white); // the 2-pixel gap
+    EXPECT_EQ(Pixel(47, 172), white);
+    EXPECT_EQ(Pixel(74, 160), dim);
+    EXPECT_EQ(Pixel(47 + 7 * 27 + 24, 160), dim);
+    EXPECT_EQ(Pixel(25, 210), white); // the rest of the tree's former area
+    EXPECT_NE(Pixel(25, 225), white); // below the saved rectangle: untouched
+
+    busy.Step(false, window);
+    EXPECT_EQ(Pixel(50, 160), dim);
+    EXPECT_EQ(Pixel(77, 160), lit);
+}
