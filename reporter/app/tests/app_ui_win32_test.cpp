@@ -1,5 +1,8 @@
-// The reporter's texts and busy indicator against real resources and windows.
+// The reporter's texts, busy indicator and form controls against real
+// resources and windows.
 #include "busy_indicator_win32.h"
+#include "form_control_ids.h"
+#include "form_controls_win32.h"
 #include "module_path.h"
 #include "path_text.h"
 #include "ui_text.h"
@@ -211,4 +214,45 @@ TEST_F(BusyIndicatorWin32, LightsTheSquaresBelowTheShortenedTree) {
     busy.Step(false, window);
     EXPECT_EQ(Pixel(50, 160), dim);
     EXPECT_EQ(Pixel(77, 160), lit);
+}
+
+TEST(FormControlsWin32, RulesOverRealControls) {
+    HINSTANCE hInst = GetModuleHandleW(nullptr);
+    HWND hForm = CreateWindowExW(0, L"STATIC", L"form", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
+                                 hInst, nullptr);
+    ASSERT_NE(hForm, nullptr);
+    auto child = [&](const wchar_t* cls, DWORD style, unsigned id) {
+        return CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, 0, 0, 50, 12, hForm,
+                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), hInst, nullptr);
+    };
+    for (unsigned id : {IDC_TECH_NAME, IDC_CLIENT_NAME})
+        ASSERT_NE(child(L"EDIT", ES_AUTOHSCROLL, id), nullptr);
+    ASSERT_NE(child(L"EDIT", ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL, IDC_REMARK), nullptr);
+    ASSERT_NE(child(L"BUTTON", BS_AUTORADIOBUTTON | WS_GROUP, IDC_RADIO_AC), nullptr);
+    ASSERT_NE(child(L"BUTTON", BS_AUTORADIOBUTTON, IDC_RADIO_DC), nullptr);
+
+    CFormControlsWin32 controls(hForm);
+    SetDlgItemTextW(hForm, IDC_TECH_NAME, L"   ");
+    SetDlgItemTextW(hForm, IDC_CLIENT_NAME, L"Dr B");
+    EXPECT_FALSE(IsScanEnabled(controls));
+    SetDlgItemTextW(hForm, IDC_REMARK, L"x");
+    EXPECT_TRUE(IsScanEnabled(controls));
+
+    // A long multi-line description comes back whole, line ends included.
+    std::wstring remark;
+    for (int i = 0; i < 400; ++i)
+        remark += L"line " + std::to_wstring(i) + L"\r\n";
+    controls.SetText(IDC_REMARK, remark);
+    EXPECT_EQ(controls.GetText(IDC_REMARK), remark);
+    EXPECT_EQ(controls.GetText(4999), L""); // no such control
+
+    // The radio pair: one selected at a time.
+    controls.Check(IDC_RADIO_DC);
+    EXPECT_EQ(FormFieldValue(controls, FormFields()[8]), L"DC");
+    controls.Check(IDC_RADIO_AC);
+    EXPECT_TRUE(controls.IsChecked(IDC_RADIO_AC));
+    EXPECT_FALSE(controls.IsChecked(IDC_RADIO_DC));
+    EXPECT_EQ(FormFieldValue(controls, FormFields()[8]), L"AC");
+
+    DestroyWindow(hForm);
 }
