@@ -1,7 +1,9 @@
 #include "ostrel_dlg.h"
 
 #include "module_path.h"
+#include "ostrel_app.h"
 #include "resource.h"
+#include "update_startup_win32.h"
 #include "version_text.h"
 
 namespace ostrel {
@@ -18,6 +20,12 @@ BOOL COstrelDlg::OnInitDialog() {
     std::wstring title;
     GetFileVersionText(GetRunningModulePath(), SVersionTextOptions().WithName().FourParts(), title);
     ::SetWindowTextW(m_hWnd, title.c_str());
+    // A newer installer started, or the update dialog closed without going
+    // on: the reporter ends before its form shows.
+    if (!RunStartupUpdate(m_hWnd, COstrelApp::Get().GetLocalAppData())) {
+        EndDialog(IDCANCEL);
+        return TRUE;
+    }
     HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
     m_bigIcon.reset(static_cast<HICON>(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME),
                                                     IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR)));
