@@ -31,7 +31,8 @@ if [ -z "${DISPLAY:-}" ]; then
     Xvfb "$disp" -screen 0 1280x1024x24 -nolisten tcp >"$build/xvfb.log" 2>&1 &
     xvfb_pid=$!
     export DISPLAY=$disp
-    for _ in $(seq 1 100); do
+    # A loaded machine can take many seconds to bring the server up.
+    for _ in $(seq 1 600); do
         xdpyinfo >/dev/null 2>&1 && break
         kill -0 "$xvfb_pid" 2>/dev/null || break
         sleep 0.1
