@@ -3,6 +3,7 @@
 // lists, the generator fields and the Scan rule. Controls are reached through
 // IFormControls, the imaging software through the collection's ports.
 #include "imaging_settings.h"
+#include "product_tag.h"
 
 #include <string>
 #include <vector>
@@ -22,21 +23,7 @@ public:
     virtual void Check(unsigned id) = 0;
 };
 
-// The product tag groups; exactly one is set after ReadProductTag.
-struct STagGroups {
-    bool m_bTagGroup1 = false; // the handpiece line (also: no product file or tag)
-    bool m_bTagGroup2 = false; // the medical version
-    bool m_bTagGroup3 = false; // any other tag: both lines
-};
-
-inline constexpr wchar_t kProductSection[] = L"PRODUCT";
-inline constexpr wchar_t kProductTagKey[] = L"Tag";
-
-// The group of a tag text, compared exactly (case and blanks count).
-STagGroups TagGroupsOf(const std::wstring& tag);
-// Key "Tag" of "PRODUCT" in the product file of the imaging software's
-// installation folder. No installation folder: nothing is read (group 1).
-STagGroups ReadProductTag(const SImagingPorts& ports);
+// The product tag groups and ReadProductTag: product_tag.h.
 
 // Entries of the device-type combo (1050) and the dock-type combo (1052),
 // in the order they are added; the sorted combos order them.

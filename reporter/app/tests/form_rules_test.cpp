@@ -72,11 +72,11 @@ TEST(FormRules, ProductTagGroups) {
         EXPECT_EQ(Groups(ReadProductTag(fake.Ports())), c.groups) << (c.tag ? c.tag : L"(none)");
     }
 
-    // No product file at all, and no installation folder: group 1, and no
-    // file is read from wherever a bare name would lead.
+    // No product file at all, and no installation folder: group 1, from the
+    // bare file name, which holds nothing here.
     SFakeImaging none;
     EXPECT_EQ(Groups(ReadProductTag(none.Ports())), L"1");
-    EXPECT_TRUE(none.m_profile.m_reads.empty());
+    EXPECT_EQ(none.m_profile.m_reads, (std::vector<std::wstring>{L"Varnik Imaging.prs"}));
 
     SFakeImaging withTag = InstalledImaging();
     withTag.m_profile.m_files[L"C:\\VI\\Varnik Imaging.prs"][L"PRODUCT"][L"Tag"] = L"31";
