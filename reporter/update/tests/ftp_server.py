@@ -114,8 +114,8 @@ def serve_ftp(args, started):
             return super().send(data)
 
     authorizer = DummyAuthorizer()
-    for spec in args.user:
-        name, password, home = spec.split(":", 2)
+    for entry in args.user:
+        name, password, home = entry.split(":", 2)
         authorizer.add_user(name, password, home, perm="elr")
     handler = FTPHandler
     handler.authorizer = authorizer
