@@ -16,7 +16,18 @@
 //   exposures=<n> serial=<hex, up to 16 digits> blemish=<entries> marker=00|FF
 //   battery=<0..255> type=<letter> ready=1 boxserial=<16 hex digits>
 //   state=<ffmm>[,<ffmm>...]  flag and mode bytes (hex) of the first state replies
+// Direct sensors:
+//   direct=<cpld>[,<cpld>...]  one sensor per CPLD byte (hex), in interface
+//                        order; bit 7 set is a slot-0 sensor ("direct=85,12": both)
+//   dstatus=<ff>[,<ff>...]     flag bytes (hex) of the status packets; the last repeats
+//   dstate=<code>        state code of the status packets (decimal)
+//   dfault=<kind>:<request>[:<arg>[:<times>]]
+//                        kind: working (arg replies), sequence, status (arg),
+//                        short (arg bytes), gone (after arg requests), silent;
+//                        request: the code in hex ("84") or "*"
+//   dnoep=<addr>         endpoint (hex) the sensors lack
 // Unknown items are ignored and listed in m_unknown.
+#include "direct_sensor.h"
 #include "fault_plan.h"
 #include "sensor_model.h"
 
@@ -31,6 +42,9 @@ struct SSimConfig {
     bool m_bVirtualClock = false;
     std::vector<SFaultRule> m_faults;
     SSensorSetup m_setup;
+    std::vector<SDirectSensorSetup> m_direct;
+    std::vector<SDirectFaultRule> m_directFaults;
+    std::vector<uint8_t> m_missingEndpoints;
     std::vector<std::string> m_unknown;
 };
 

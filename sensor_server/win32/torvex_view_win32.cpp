@@ -26,7 +26,7 @@ bool CTORVEXView::Create(HWND hParent, HINSTANCE hInstance) {
 
 LRESULT CTORVEXView::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (g_nCommandMessage != 0 && uMsg == g_nCommandMessage) {
-        if (!m_dispatcher.Dispatch(static_cast<unsigned>(wParam)))
+        if (!m_dispatcher.Dispatch(static_cast<uint64_t>(wParam)))
             return 0; // ignored while busy
     }
     return ::DefWindowProcW(m_hWnd, uMsg, wParam, lParam);
