@@ -1,5 +1,7 @@
 #include "raw_unpack.h"
 
+#include <cstring>
+
 namespace torvex {
 
 namespace {
@@ -33,6 +35,19 @@ void UnpackSamples(const uint8_t* pRaw, size_t nPixels, size_t nBudget, bool bRe
         }
         nPos += kPackedGroupBytes - nBack;
         nPrevious = p[kPackedGroupPixels - 1];
+    }
+    // Two groups (14 bytes) from two 8-byte big-endian loads; the last
+    // group is decoded byte by byte so no read passes the data.
+    for (; g + 1 < nGroups; ++g) {
+        uint64_t w = 0;
+        std::memcpy(&w, pRaw + nPos, sizeof w);
+        w = __builtin_bswap64(w);
+        uint16_t* p = pOut + g * kPackedGroupPixels;
+        p[0] = static_cast<uint16_t>((w >> 50) & 0x3FFF);
+        p[1] = static_cast<uint16_t>((w >> 36) & 0x3FFF);
+        p[2] = static_cast<uint16_t>((w >> 22) & 0x3FFF);
+        p[3] = static_cast<uint16_t>((w >> 8) & 0x3FFF);
+        nPos += kPackedGroupBytes;
     }
     for (; g < nGroups; ++g) {
         Decode(pRaw + nPos, pOut + g * kPackedGroupPixels);

@@ -1,7 +1,9 @@
 // libFuzzer entry for what the direct sensors and the mailbox hand the server:
 // every read of a fuzzed device (replies, data phases, status packets) and
 // AccessPage's DATA and PAGE texts (build with clang++; see CMakeLists.txt).
+#include "calibration.h"
 #include "direct_commands.h"
+#include "image_record.h"
 #include "page_request.h"
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <vector>
 
 using namespace torvex;
 
@@ -103,6 +106,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
         if (bytes->size() > kPageBufferSize)
             std::abort();
     }
+    // The input as a calibration file, applied when its image is small.
+    if (const auto cal = ParseCalibration(pData, nSize)) {
+        if (cal->m_indices.size() != size_t{cal->m_nWidth} * cal->m_nHeight)
+            std::abort();
+        if (cal->m_indices.size() <= 65536) {
+            std::vector<uint16_t> image(cal->m_indices.size(), 4000);
+            (void)ApplyCalibration(*cal, nSize > 200 ? pData[200] * 1000u : 1, image.data(),
+                                   cal->m_nWidth, cal->m_nHeight);
+        }
+    }
+    (void)ParseImageRecord(pData, nSize);
     if (nSize < 1)
         return 0;
     CFuzzMaker maker(pData + 1, nSize - 1);

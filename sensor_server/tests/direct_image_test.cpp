@@ -163,6 +163,39 @@ TEST(DirectImage, GainArithmetic) {
     }
 }
 
+// Random calibration files against the formula in plain 64-bit arithmetic.
+TEST(DirectImage, CalibrationEqualsThePlainFormula) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 200; ++round) {
+        const uint32_t w = 1 + rng() % 40, h = 1 + rng() % 20;
+        const int16_t d = static_cast<int16_t>(rng() % 3 == 0 ? rng() % 5 : rng());
+        const int32_t b = static_cast<int32_t>(rng() % 4 == 0 ? rng() % 50 : rng());
+        const int8_t u = static_cast<int8_t>(rng());
+        const uint32_t nrj = rng() % 2 ? rng() % 5000 : rng();
+        CBytes indices(w * h);
+        for (auto& i : indices)
+            i = static_cast<uint8_t>(rng() % 255); // no defects here
+        const CPixels image = Random(w * h, rng(), 0, rng() % 2 ? 16383 : 65535);
+        CPixels out = image;
+        const CBytes f = Ffc(w, h, d, b, u, indices);
+        ASSERT_EQ(ApplyCalibration(*ParseCalibration(f.data(), f.size()), nrj, out.data(), w, h),
+                  ECalibrationFault::None);
+        const int64_t p = int64_t{100} * b;
+        for (size_t k = 0; k < out.size(); ++k) {
+            const int i = indices[k];
+            int64_t expected = image[k];
+            if (i != 0 && i != static_cast<uint8_t>(u) && p != 0 && d != 0) {
+                const int64_t gain = ((p - u + i) * 10000 / p - 10000) * int64_t{nrj} / d + 10000;
+                if (gain != 0) {
+                    const int64_t v = int64_t{image[k]} * 10000 / gain;
+                    expected = v < 0 ? 0 : v > 16383 ? 16383 : v;
+                }
+            }
+            ASSERT_EQ(out[k], expected) << "round " << round << " pixel " << k;
+        }
+    }
+}
+
 TEST(DirectImage, DefectRepair) {
     // 4 x 3 image, defects at (0, 0), (2, 1) and (3, 1).
     CPixels image = {100, 20, 30,  40,  //
