@@ -15,6 +15,7 @@ struct SViewState {
     // Direct sensors: an image of the acquisition cycle is ready; Nrj of the last image.
     bool m_bImageReady = false;
     uint32_t m_nEnergy = 0;
+    uint32_t m_nPixelCount = 0; // of the last image handed over
 };
 
 // RESULT (when there is one) and ERROR of a command.

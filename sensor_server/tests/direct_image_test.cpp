@@ -3,12 +3,14 @@
 // median, row order, and the record and files of the hand-over.
 #include "calibration.h"
 #include "image_corrections.h"
+#include "image_handover.h"
 #include "image_record.h"
 #include "raw_unpack.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 #include <vector>
 
@@ -358,4 +360,49 @@ TEST(DirectImage, GreyMapAndBitmap) {
     EXPECT_EQ(u32(50), 0u) << "important colours";
     EXPECT_EQ(bmp[54 + 4 * 200], 200) << "grey palette";
     EXPECT_EQ(bmp[1078], 255) << "one level only: all from hi up";
+}
+
+namespace {
+
+class CMemoryFiles final : public IImageFiles {
+public:
+    std::string TempFolder() override { return "T:\\tmp\\"; }
+    std::string LastImagePath() override { return "T:\\tmp\\ACQ1.BMP"; }
+    bool WriteFile(const std::string& p, const std::vector<uint8_t>& b) override {
+        m_files[p] = b;
+        return !m_bFail;
+    }
+    std::map<std::string, std::vector<uint8_t>> m_files;
+    bool m_bFail = false;
+};
+
+} // namespace
+
+TEST(DirectImage, HandOverWritesTheThreeFiles) {
+    CPixels pixels(size_t{kWidthSlot0} * kHeightSlot0, 1000);
+    std::fill(pixels.begin() + pixels.size() / 2, pixels.end(), 3000);
+    const uint8_t osc[1024] = {7, 8};
+    const CBytes record =
+        BuildImageRecord(pixels.data(), kWidthSlot0, kHeightSlot0, 4321, 100, osc, 2);
+    CMemoryFiles files;
+    SViewState view;
+    CImageHandOver handOver(files, view);
+    EXPECT_FALSE(handOver.OnCopyData(5, record.data(), record.size())) << "another identifier";
+    EXPECT_FALSE(handOver.OnCopyData(kCopyDataImage, record.data(), record.size() - 2));
+    EXPECT_TRUE(files.m_files.empty());
+    files.m_bFail = true; // failures are not told; the path is kept
+    ASSERT_TRUE(handOver.OnCopyData(kCopyDataImage, record.data(), record.size()));
+    EXPECT_EQ(view.m_strLastImagePath, "T:\\tmp\\ACQ1.BMP");
+    EXPECT_EQ(view.m_nEnergy, 4321u);
+    EXPECT_EQ(view.m_nPixelCount, 1000u * 1496);
+    const CBytes& raw = files.m_files["T:\\tmp\\LASTACQ2.RAW"];
+    ASSERT_EQ(raw.size(), 2u * pixels.size());
+    EXPECT_EQ(raw[0] | raw[1] << 8, 1000);
+    EXPECT_EQ(raw[raw.size() - 2] | raw.back() << 8, 3000);
+    const CBytes& text = files.m_files["T:\\tmp\\LASTACQ2.OSC"];
+    EXPECT_EQ(std::string(text.begin(), text.end()), "7\r\n8\r\n");
+    const CBytes& bmp = files.m_files["T:\\tmp\\ACQ1.BMP"];
+    ASSERT_EQ(bmp.size(), pixels.size() + 1078);
+    EXPECT_EQ(bmp[1078], 0);
+    EXPECT_EQ(bmp.back(), 255);
 }

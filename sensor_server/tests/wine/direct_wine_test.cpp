@@ -1,6 +1,7 @@
 // TORVEX.exe with simulated direct sensors, served to a separate client
 // process: detection order, the answer format of every direct command,
 // memory pages into PAGE, status waits, faults of the sensor.
+#include "image_files_win32.h"
 #include "server_client.h"
 
 #include <gtest/gtest.h>
@@ -99,4 +100,103 @@ TEST(DirectWine, PagesPollsAndSequence) {
     const SAnswer write = server.Send(212, "W;5;0;0");
     EXPECT_EQ(write.m_nError, 0);
     EXPECT_EQ(write.m_strResult, "4;5;6");
+}
+
+namespace {
+
+// A slot-0 image record written out field by field: upper half at level
+// 1000, lower half at 3000, Nrj 4321, two oscillogram samples.
+std::vector<uint8_t> ImageRecord() {
+    const uint32_t w = 1000, h = 1496;
+    std::vector<uint8_t> r(2 * w * h + 2090, 0);
+    auto u32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            r[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    u32(0, 40);
+    u32(4, w);
+    u32(8, h);
+    r[12] = 1;
+    r[14] = 8;
+    u32(20, 4321);
+    u32(24, 50000);
+    u32(28, 50000);
+    u32(32, 256);
+    u32(36, 100);
+    for (int i = 0; i < 256; ++i)
+        r[40 + 4 * i] = r[41 + 4 * i] = r[42 + 4 * i] = static_cast<uint8_t>(i);
+    for (size_t i = 0; i < size_t{w} * h; ++i) {
+        const uint16_t v = i < size_t{w} * h / 2 ? 1000 : 3000;
+        r[1064 + 2 * i] = static_cast<uint8_t>(v);
+        r[1065 + 2 * i] = static_cast<uint8_t>(v >> 8);
+    }
+    const size_t nAfter = 1064 + 2 * size_t{w} * h;
+    r[nAfter] = 2;
+    r[nAfter + 2] = 17;
+    r[nAfter + 3] = 200;
+    return r;
+}
+
+std::string Slurp(const std::string& strPath) {
+    std::string data;
+    HANDLE h = ::CreateFileA(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    char buffer[65536];
+    DWORD n = 0;
+    while (::ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0)
+        data.append(buffer, n);
+    ::CloseHandle(h);
+    return data;
+}
+
+} // namespace
+
+// The engine hands its record to its own view, in process; Wine does not
+// carry a copy-data message of 3 MB across processes, so the files are
+// checked through the view's own hand-over and file adapter here, and the
+// window only for what it does with a message that holds no image.
+TEST(DirectWine, HandOverWritesTheImageFiles) {
+    char temp[MAX_PATH + 1] = {};
+    ::GetTempPathA(MAX_PATH + 1, temp);
+    const std::string folder = temp;
+    for (const char* name : {"LASTACQ2.RAW", "LASTACQ2.OSC", "ACQ1.BMP"})
+        ::DeleteFileA((folder + name).c_str());
+    torvex::CWin32ImageFiles files;
+    torvex::SViewState view;
+    torvex::CImageHandOver handOver(files, view);
+    const std::vector<uint8_t> record = ImageRecord();
+    ASSERT_TRUE(handOver.OnCopyData(0xFFFFFFF6u, record.data(), record.size()));
+    EXPECT_EQ(view.m_strLastImagePath, folder + "ACQ1.BMP");
+
+    const std::string raw = Slurp(folder + "LASTACQ2.RAW");
+    ASSERT_EQ(raw.size(), 2u * 1000 * 1496);
+    EXPECT_EQ(
+        raw.compare(0, raw.size(), reinterpret_cast<const char*>(record.data()) + 1064, raw.size()),
+        0);
+    EXPECT_EQ(Slurp(folder + "LASTACQ2.OSC"), "17\r\n200\r\n");
+    const std::string bmp = Slurp(folder + "ACQ1.BMP");
+    ASSERT_EQ(bmp.size(), 1000u * 1496 + 1078);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+    EXPECT_EQ(static_cast<uint8_t>(bmp[1078]), 0) << "level 1000 is the lowest";
+    EXPECT_EQ(static_cast<uint8_t>(bmp.back()), 255) << "level 3000 the highest";
+}
+
+TEST(DirectWine, CopyDataWithoutAnImageChangesNothing) {
+    CServerProcess server(ServerExe(), "direct=85;clock=virtual");
+    ASSERT_TRUE(server.Started());
+    ASSERT_EQ(server.Send(10, "").m_nError, 0);
+    const HWND hView = ::FindWindowExW(server.Window(), nullptr, L"TORVEX_VIEW", nullptr);
+    ASSERT_NE(hView, nullptr);
+    std::vector<uint8_t> record = ImageRecord();
+    record.resize(600000); // not a record of either geometry
+    COPYDATASTRUCT copy{};
+    copy.cbData = static_cast<DWORD>(record.size());
+    copy.lpData = record.data();
+    for (ULONG_PTR id : {ULONG_PTR{5}, static_cast<ULONG_PTR>(-10)}) {
+        copy.dwData = id;
+        EXPECT_EQ(::SendMessageW(hView, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy)), 1);
+    }
+    EXPECT_EQ(server.Send(222).m_strResult, "0");
 }
