@@ -65,6 +65,10 @@ fi
 if [ "$fresh" = 1 ]; then
     # Windows draw their own frames and captions: Xvfb has no window manager.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+    # No crash debugger: a program that calls an unimplemented Wine function
+    # (the Bluetooth API aborts) ends at once instead of hanging in winedbg.
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f \
+        >/dev/null 2>&1 || true
 fi
 
 "$@"

@@ -2,10 +2,11 @@
 # The server's real serial path under Wine: socat joins two pseudo-terminals;
 # Wine's COM7 is one of them, the wireless-sensor simulator answers on the
 # other. Runs inside tools/wine-session.sh (WINEPREFIX set).
-# Usage: serial_pty_test.sh <folder of TORVEX.exe> <host simulator program>
+# Usage: serial_pty_test.sh <folder of TORVEX.exe> <host simulator program> [client program]
 set -uo pipefail
 bin=$1
 simulator=$2
+client=${3:-torvex_serial_client.exe}
 : "${WINEPREFIX:?run through tools/wine-session.sh}"
 command -v socat >/dev/null || { echo "socat is not installed"; exit 1; }
 work=$(mktemp -d)
@@ -33,7 +34,7 @@ sim_pid=$!
 ln -sf "$(readlink -f "$work/wine")" "$WINEPREFIX/dosdevices/com7"
 
 rm -f "$bin/disappear.request" "$bin/disappear.done"
-wine "$bin/torvex_serial_client.exe" 7 &
+wine "$bin/$client" 7 &
 client_pid=$!
 # When the client asks, the port disappears: socat and the simulator end.
 for _ in $(seq 600); do

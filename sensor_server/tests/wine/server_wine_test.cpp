@@ -74,7 +74,7 @@ TEST(ServerWine, BoxCommandsThroughTheMailbox) {
                  {30, box.c_str(), 0, ""},
                  {46, nullptr, 0, ""},
                  {99, nullptr, 22, ""},
-                 {11, nullptr, 0, ""}, // no wireless search library beside the server
+                 {11, nullptr, 0, ""}, // Bluefind beside Wine's own Bluetooth: no sensor
                  {44, "3", 120, ""},
                  {45, nullptr, 0, "0"},
                  {210, nullptr, 10, ""},
