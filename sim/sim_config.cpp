@@ -26,22 +26,28 @@ long Dec(const std::string& text) {
     return std::strtol(text.c_str(), nullptr, 10);
 }
 
+// A fault kind by its name in the switch's text.
+template <typename E> struct SKind {
+    const char* m_pName;
+    E m_eKind;
+};
+template <typename E, size_t N>
+bool KindOf(const std::string& name, const SKind<E> (&kinds)[N], E& eKind) {
+    for (const SKind<E>& k : kinds)
+        if (name == k.m_pName) {
+            eKind = k.m_eKind;
+            return true;
+        }
+    return false;
+}
+
 bool ParseFault(const std::string& text, SFaultRule& rule) {
     const std::vector<std::string> f = Split(text, ':');
-    static const struct {
-        const char* m_pName;
-        EFault m_eKind;
-    } kinds[] = {{"busy", EFault::Busy},     {"reject", EFault::Reject},
-                 {"silent", EFault::Silent}, {"wrong", EFault::Wrong},
-                 {"late", EFault::Late},     {"badenv", EFault::BadEnvelope},
-                 {"gone", EFault::Gone}};
-    bool bKnown = false;
-    for (const auto& k : kinds)
-        if (f[0] == k.m_pName) {
-            rule.m_eKind = k.m_eKind;
-            bKnown = true;
-        }
-    if (!bKnown)
+    static const SKind<EFault> kinds[] = {
+        {"busy", EFault::Busy},   {"reject", EFault::Reject}, {"silent", EFault::Silent},
+        {"wrong", EFault::Wrong}, {"late", EFault::Late},     {"badenv", EFault::BadEnvelope},
+        {"gone", EFault::Gone}};
+    if (!KindOf(f[0], kinds, rule.m_eKind))
         return false;
     if (f.size() > 1 && f[1] != "*" && !f[1].empty()) {
         const uint64_t v = Hex(f[1].substr(0, 4));
@@ -59,19 +65,11 @@ bool ParseFault(const std::string& text, SFaultRule& rule) {
 
 bool ParseDirectFault(const std::string& text, SDirectFaultRule& rule) {
     const std::vector<std::string> f = Split(text, ':');
-    static const struct {
-        const char* m_pName;
-        EDirectFault m_eKind;
-    } kinds[] = {{"working", EDirectFault::Working}, {"sequence", EDirectFault::Sequence},
-                 {"status", EDirectFault::Status},   {"short", EDirectFault::Short},
-                 {"gone", EDirectFault::Gone},       {"silent", EDirectFault::Silent}};
-    bool bKnown = false;
-    for (const auto& k : kinds)
-        if (f[0] == k.m_pName) {
-            rule.m_eKind = k.m_eKind;
-            bKnown = true;
-        }
-    if (!bKnown)
+    static const SKind<EDirectFault> kinds[] = {
+        {"working", EDirectFault::Working}, {"sequence", EDirectFault::Sequence},
+        {"status", EDirectFault::Status},   {"short", EDirectFault::Short},
+        {"gone", EDirectFault::Gone},       {"silent", EDirectFault::Silent}};
+    if (!KindOf(f[0], kinds, rule.m_eKind))
         return false;
     if (f.size() > 1 && f[1] != "*" && !f[1].empty())
         rule.m_nRequest = static_cast<int>(Hex(f[1]) & 0xFF);
