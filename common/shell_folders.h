@@ -12,6 +12,7 @@ public:
     // Each returns false when the shell reports no such folder, and then
     // leaves folder as it was.
     virtual bool LocalAppData(std::wstring& folder) = 0;
+    virtual bool ProgramFiles(std::wstring& folder) = 0;
     virtual bool ProgramFilesCommon(std::wstring& folder) = 0;
     virtual bool SystemFolder(std::wstring& folder) = 0;
 };

@@ -6,6 +6,7 @@ namespace {
 class CNoShellFolders final : public IShellFolders {
 public:
     bool LocalAppData(std::wstring&) override { return false; }
+    bool ProgramFiles(std::wstring&) override { return false; }
     bool ProgramFilesCommon(std::wstring&) override { return false; }
     bool SystemFolder(std::wstring&) override { return false; }
 };

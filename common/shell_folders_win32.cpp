@@ -24,6 +24,9 @@ public:
     bool LocalAppData(std::wstring& folder) override {
         return ShellFolder(CSIDL_LOCAL_APPDATA, folder);
     }
+    bool ProgramFiles(std::wstring& folder) override {
+        return ShellFolder(CSIDL_PROGRAM_FILES, folder);
+    }
     bool ProgramFilesCommon(std::wstring& folder) override {
         return ShellFolder(CSIDL_PROGRAM_FILES_COMMON, folder);
     }

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a job needs; quick when they are all present.
-# Usage: tools/install-deps.sh main|test
+# Usage: tools/install-deps.sh main|test|fuzz
 set -euo pipefail
 build=(cmake make g++ pkg-config zlib1g-dev libgtest-dev googletest
        g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev
-       wine wine64 xvfb x11-utils xauth python3)
+       wine wine64 xvfb x11-utils xauth python3
+       nsis osslsigncode openssl)
 case "${1:-test}" in
     main) want=("${build[@]}" imagemagick) ;;
-    # Peers that read our archives, and socat for serial ports over pseudo-terminals.
-    test) want=("${build[@]}" unzip zip 7zip libarchive-tools socat) ;;
-    *) echo "usage: $0 main|test" >&2; exit 2 ;;
+    # Peers that read our archives, socat for serial ports over pseudo-terminals,
+    # and a local FTP server for the update check.
+    test) want=("${build[@]}" unzip zip 7zip libarchive-tools socat python3-pyftpdlib) ;;
+    # clang with libFuzzer for the fuzz targets (sensor-server DATA, plate-scanner datagrams).
+    fuzz) want=("${build[@]}" clang libclang-rt-14-dev) ;;
+    *) echo "usage: $0 main|test|fuzz" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${want[@]}"; do
@@ -21,6 +25,6 @@ if [ "${#missing[@]}" -gt 0 ]; then
     echo "install-deps: installing ${missing[*]}"
     SUDO=
     [ "$(id -u)" -eq 0 ] || SUDO=sudo
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+    $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq "${missing[@]}" >/dev/null
 fi

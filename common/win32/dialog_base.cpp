@@ -57,11 +57,15 @@ INT_PTR CDialogBase::Dispatch(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     default: {
         LRESULT lResult = 0;
-        if (OnMessage(uMsg, wParam, lParam, lResult)) {
-            ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, lResult);
-            return TRUE;
-        }
-        return FALSE;
+        if (!OnMessage(uMsg, wParam, lParam, lResult))
+            return FALSE;
+        // These answer through the dialog procedure's own return value (a
+        // brush for the colour messages), not through DWLP_MSGRESULT.
+        if ((uMsg >= WM_CTLCOLORMSGBOX && uMsg <= WM_CTLCOLORSTATIC) || uMsg == WM_COMPAREITEM ||
+            uMsg == WM_VKEYTOITEM || uMsg == WM_CHARTOITEM || uMsg == WM_QUERYDRAGICON)
+            return static_cast<INT_PTR>(lResult);
+        ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, lResult);
+        return TRUE;
     }
     }
 }

@@ -25,7 +25,8 @@ protected:
     virtual void OnTimer(UINT_PTR /*nId*/) {}
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
-    // Any other message; returns true when handled, with the result in lResult.
+    // Any other message; returns true when handled, with the result in lResult
+    // (for WM_CTLCOLOR* the brush).
     virtual bool OnMessage(UINT, WPARAM, LPARAM, LRESULT& /*lResult*/) { return false; }
 
     HWND m_hWnd = nullptr;

@@ -16,6 +16,11 @@ struct SAppPaths {
     std::wstring m_strLogFile;
 };
 
+// The command time limit a deployment or a test asks for (the text of
+// OSTREL_COMMAND_LIMIT_MS): a positive number of milliseconds; anything else
+// (absent, empty, not a number, zero) keeps the default.
+unsigned CommandLimitFromText(const wchar_t* text, unsigned defaultMs);
+
 // Paths from the program file's path and the local application data folder;
 // an empty data folder leaves the four data paths empty.
 SAppPaths BuildAppPaths(const std::wstring& modulePath, const std::wstring& localAppData);

@@ -1,5 +1,6 @@
 #include "ostrel_app.h"
 
+#include "command_runner.h"
 #include "module_path.h"
 #include "ostrel_dlg.h"
 #include "shell_folders.h"
@@ -44,6 +45,11 @@ BOOL COstrelApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine) {
         return FALSE; // another instance runs: end silently
 
     InitPaths();
+    // A deployment or a test may bound outside commands more tightly.
+    wchar_t szLimit[32] = {};
+    const DWORD nLimit = ::GetEnvironmentVariableW(L"OSTREL_COMMAND_LIMIT_MS", szLimit, 32);
+    SetCommandTimeLimit(CommandLimitFromText(nLimit > 0 && nLimit < 32 ? szLimit : nullptr,
+                                             kDefaultCommandLimitMs));
 
     SOstrelDlgArgs args;
     args.m_bAuto = IsAutoCommandLine(pszCmdLine ? pszCmdLine : L"");

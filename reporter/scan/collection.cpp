@@ -3,6 +3,7 @@
 #include "imaging_settings.h"
 #include "path_text.h"
 
+#include <ctime>
 #include <cwchar>
 
 namespace ostrel {
@@ -38,12 +39,31 @@ constexpr wchar_t kMsInfoFailed[] = L"Not found: msinfo32.exe";
 } // namespace
 
 bool TestReadWrite(ICollectionFiles& files, const std::wstring& folder) {
-    const std::wstring probe = folder + L"\\TEST.TXT";
-    bool ok = false;
-    if (files.CreateProbe(probe))
-        ok = files.CanOpenForReadShareRead(probe);
-    files.RemoveFile(probe);
-    return ok;
+    // An empty folder would put the probe at the root of the current drive.
+    if (folder.empty())
+        return false;
+    constexpr int kProbeNames = 64;
+    for (int n = 0; n < kProbeNames; ++n) {
+        const std::wstring probe = folder + L"\\~ostrel-rw-" + std::to_wstring(n) + L".tmp";
+        switch (files.CreateProbe(probe)) {
+        case EProbeCreate::Exists:
+            continue; // someone's file: left alone, try the next name
+        case EProbeCreate::Failed:
+            return false;
+        case EProbeCreate::Created: {
+            const bool ok = files.CanOpenForReadShareRead(probe);
+            files.RemoveFile(probe);
+            return ok;
+        }
+        }
+    }
+    return false;
+}
+
+int CurrentLocalYear() {
+    const std::time_t now = std::time(nullptr);
+    const std::tm* local = std::localtime(&now);
+    return local ? local->tm_year + 1900 : kFirstLogYear;
 }
 
 void ListFolderFiles(ICollectionFiles& files, const std::wstring& folder,
@@ -94,7 +114,7 @@ std::wstring ElapsedTimeText(long long seconds) {
 CCollector::CCollector(ICollectionFiles& files, IShellFolders& shell, IScanSteps& steps,
                        std::wstring workDir, IWallClock& clock)
     : m_files(files), m_shell(shell), m_steps(steps), m_clock(clock),
-      m_strWorkDir(std::move(workDir)) {}
+      m_strWorkDir(std::move(workDir)), m_nLastYear(CurrentLocalYear()) {}
 
 void CCollector::CopyIntoWork(const std::wstring& source, const std::wstring& name) {
     // The first copy of a name wins; a failed copy leaves no trace.
@@ -211,7 +231,7 @@ bool CCollector::CollectImagesFolder(const std::wstring& imagesDir, bool medical
                             .Icon(kIconFile));
     for (const wchar_t* name : kIndexFiles)
         CopyIntoWork(imagesDir + name, name);
-    for (int year = kFirstLogYear; year <= kLastLogYear; ++year) {
+    for (int year = kFirstLogYear; year <= m_nLastYear; ++year) {
         const std::wstring y = std::to_wstring(year);
         for (const std::wstring& name : {L"OPT" + y + L".log", L"SECU" + y + L".LOG"}) {
             if (m_files.CanOpenForReadShareRead(imagesDir + name))

@@ -18,7 +18,10 @@ using FileQueue = std::deque<std::wstring>;
 struct SFindEntry {
     std::wstring m_strName;
     bool m_bDirectory = false;
+    bool m_bReparsePoint = false; // a junction or link: searches do not follow it
 };
+
+enum class EProbeCreate { Created, Exists, Failed };
 
 class ICollectionFiles {
 public:
@@ -32,14 +35,17 @@ public:
     // Opened for generic read sharing read access only, existing only; closed
     // again. A file another program is writing does not open.
     virtual bool CanOpenForReadShareRead(const std::wstring& path) = 0;
-    // Creates the file, truncating one that exists, for read access; closed again.
-    virtual bool CreateProbe(const std::wstring& path) = 0;
+    // Creates the file only when nothing of that name exists (an existing
+    // file is never opened or changed), for read access; closed again.
+    virtual EProbeCreate CreateProbe(const std::wstring& path) = 0;
     virtual bool RemoveFile(const std::wstring& path) = 0;
     // Version text without file name, three parts; false without a version resource.
     virtual bool VersionText(const std::wstring& path, std::wstring& text) = 0;
 };
 
-// Probe file TEST.TXT created, reopened for reading and deleted again.
+// A probe file of a fresh name created in the folder, reopened for reading
+// and deleted again; an existing file is never touched. An empty folder
+// fails without touching the disk.
 bool TestReadWrite(ICollectionFiles& files, const std::wstring& folder);
 // Full paths of the files (ListSubfolders: folders) matching folder +
 // pattern, appended at the back; "." and ".." never.
@@ -60,13 +66,18 @@ std::wstring DxDiagCommand(const std::wstring& work);
 std::wstring ElapsedTimeText(long long seconds);
 
 inline constexpr int kFirstLogYear = 2000;
-inline constexpr int kLastLogYear = 2019;
+// The year of the local date: the last year of the yearly files collected.
+int CurrentLocalYear();
 
 class CCollector {
 public:
     // The clock times the system-information and diagnostics runs.
     CCollector(ICollectionFiles& files, IShellFolders& shell, IScanSteps& steps,
                std::wstring workDir, IWallClock& clock = SystemWallClock());
+
+    // Yearly logs are collected from kFirstLogYear to this year (the current
+    // one unless set).
+    void SetLastYear(int year) { m_nLastYear = year; }
 
     // Report "[DLL]": every *.DLL of the installation folder with its
     // version; the number of files listed.
@@ -100,6 +111,7 @@ private:
     IScanSteps& m_steps;
     IWallClock& m_clock;
     std::wstring m_strWorkDir;
+    int m_nLastYear;
 };
 
 // The machine's own files (Win32; nothing on the host). Its shell folders

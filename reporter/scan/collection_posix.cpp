@@ -11,7 +11,7 @@ public:
     bool CopyNoOverwrite(const std::wstring&, const std::wstring&) override { return false; }
     bool PathExists(const std::wstring&) override { return false; }
     bool CanOpenForReadShareRead(const std::wstring&) override { return false; }
-    bool CreateProbe(const std::wstring&) override { return false; }
+    EProbeCreate CreateProbe(const std::wstring&) override { return EProbeCreate::Failed; }
     bool RemoveFile(const std::wstring&) override { return false; }
     bool VersionText(const std::wstring&, std::wstring&) override { return false; }
 };

@@ -18,8 +18,9 @@ public:
         if (!find)
             return entries;
         do {
-            entries.push_back(
-                {data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+            entries.push_back({data.cFileName,
+                               (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                               (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0});
         } while (::FindNextFileW(find.get(), &data));
         return entries;
     }
@@ -38,10 +39,14 @@ public:
         return static_cast<bool>(file);
     }
 
-    bool CreateProbe(const std::wstring& path) override {
-        CFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS,
+    EProbeCreate CreateProbe(const std::wstring& path) override {
+        CFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, CREATE_NEW,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-        return static_cast<bool>(file);
+        if (file)
+            return EProbeCreate::Created;
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? EProbeCreate::Exists
+                                                                           : EProbeCreate::Failed;
     }
 
     bool RemoveFile(const std::wstring& path) override {

@@ -1,5 +1,7 @@
 #pragma once
 // Runs one outside command, waits for it and logs "%d = %s" to Report.log.
+// While it waits, the thread's window messages are dispatched, so the scan
+// dialog keeps repainting and answering.
 // Every command has a time limit, so a program that never ends (msinfo32
 // /nfo does so under Wine) cannot hold the scan for good.
 #include "report_file.h"

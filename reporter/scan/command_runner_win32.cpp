@@ -26,6 +26,29 @@ std::string ToAnsi(const std::wstring& text) {
     return out;
 }
 
+// Waits like WaitForSingleObject, dispatching the thread's window messages
+// meanwhile, so the scan dialog repaints and takes clicks while a program
+// runs. Gives WAIT_OBJECT_0, WAIT_TIMEOUT or WAIT_FAILED.
+DWORD WaitDispatchingMessages(HANDLE handle, unsigned limitMs) {
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;) {
+        const ULONGLONG spent = ::GetTickCount64() - start;
+        const DWORD left = spent >= limitMs ? 0 : static_cast<DWORD>(limitMs - spent);
+        const DWORD wait = ::MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
+        if (wait != WAIT_OBJECT_0 + 1)
+            return wait == WAIT_OBJECT_0 ? WAIT_OBJECT_0 : wait;
+        MSG msg{};
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam)); // for the loop that owns it
+                return ::WaitForSingleObject(handle, left);
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+}
+
 // Waits for a process created suspended. It runs inside a job of its own, so
 // that on time-out whatever it started ends with it (an interpreter's child,
 // a program's helpers). When the job cannot take it, only the process ends.
@@ -43,7 +66,7 @@ SCommandOutcome WaitWithLimit(const PROCESS_INFORMATION& pi, unsigned limitMs) {
             ::TerminateProcess(process.get(), nExitCode);
     };
     SCommandOutcome outcome;
-    const DWORD dwWait = ::WaitForSingleObject(process.get(), limitMs);
+    const DWORD dwWait = WaitDispatchingMessages(process.get(), limitMs);
     if (dwWait == WAIT_TIMEOUT) {
         end(static_cast<UINT>(kResultTimedOut));
         ::WaitForSingleObject(process.get(), kEndGraceMs);

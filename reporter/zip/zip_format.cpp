@@ -73,6 +73,13 @@ std::string EncodeEntryName(const std::wstring& name, bool bFolder) {
     return WideToUtf8(text);
 }
 
+uint16_t NameEncodingFlags(const std::string& name) {
+    for (unsigned char c : name)
+        if (c >= 0x80)
+            return kFlagUtf8Name;
+    return 0;
+}
+
 bool IsStoredName(const std::string& name) {
     static const char* const kStored[] = {".z",   ".zip", ".zoo", ".arc",
                                           ".lzh", ".arj", ".gz",  ".tgz"};
@@ -146,7 +153,7 @@ size_t AppendLocalHeader(std::string& out, const SEntryFields& e) {
     uint8_t h[kLocalHeaderSize];
     PutLe32(h + 0, kLocalSignature);
     PutLe16(h + 4, kVersionNeeded);
-    PutLe16(h + 6, e.wFlags);
+    PutLe16(h + 6, e.wFlags | NameEncodingFlags(e.strName));
     PutLe16(h + 8, e.wMethod);
     PutLe16(h + 10, e.dosTime.wTime);
     PutLe16(h + 12, e.dosTime.wDate);
@@ -173,7 +180,7 @@ size_t AppendCentralHeader(std::string& out, const SEntryFields& e) {
     PutLe32(h + 0, kCentralSignature);
     PutLe16(h + 4, kVersionMadeBy);
     PutLe16(h + 6, kVersionNeeded);
-    PutLe16(h + 8, e.wFlags);
+    PutLe16(h + 8, e.wFlags | NameEncodingFlags(e.strName));
     PutLe16(h + 10, e.wMethod);
     PutLe16(h + 12, e.dosTime.wTime);
     PutLe16(h + 14, e.dosTime.wDate);

@@ -21,6 +21,7 @@ constexpr uint16_t kVersionMadeBy = 0x0B17;
 constexpr uint16_t kVersionNeeded = 20;
 constexpr uint16_t kFlagMaxCompression = 0x0002;
 constexpr uint16_t kFlagDataDescriptor = 0x0008; // only in the provisional local header
+constexpr uint16_t kFlagUtf8Name = 0x0800;       // general-purpose bit 11: the name is UTF-8
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
 constexpr uint16_t kExtendedTimestampId = 0x5455;
@@ -63,6 +64,10 @@ SDosTime DosTimeFromCivil(const SCivilTime& time);
 // Entry name bytes: backslashes become slashes, a folder gets one trailing
 // slash, the text is encoded in UTF-8.
 std::string EncodeEntryName(const std::wstring& name, bool bFolder);
+
+// The UTF-8 flag for a name with any non-ASCII byte, so that readers decode
+// it as UTF-8 rather than as an old code page; ASCII names carry no flag.
+uint16_t NameEncodingFlags(const std::string& name);
 
 // True when the name ends in one of the already-compressed extensions, which
 // are stored rather than deflated. Compared without regard to case.

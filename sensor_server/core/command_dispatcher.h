@@ -3,6 +3,7 @@
 // mailbox's answer order, routes each command number to its handler.
 #include "answer_writer.h"
 #include "bluefind.h"
+#include "command_numbers.h"
 #include "direct_commands.h"
 #include "direct_slots.h"
 #include "link_commands.h"
@@ -12,42 +13,6 @@
 #include "transport.h"
 
 namespace torvex {
-
-enum ECommand : unsigned {
-    kCmdDetectUsb = 10,
-    kCmdDetectWireless = 11,
-    kCmdDetectUsbNext = 12,
-    kCmdInitLink = 20,
-    kCmdStopLink = 21,
-    kCmdStartAcquisitionMode2 = 30,
-    kCmdStartAcquisition = 32,
-    kCmdStopAcquisition = 35,
-    kCmdSetAcquisitionValue = 36,
-    kCmdSetControlMode = 37,
-    kCmdSetOptionBits = 38,
-    kCmdReadSensor = 40,
-    kCmdReadBox = 41,
-    kCmdReadState = 42,
-    kCmdReadLinkType = 43,
-    kCmdReadImage = 44,
-    kCmdReadTransferRate = 45,
-    kCmdReadBattery = 46,
-    kCmdWriteBlemish = 50,
-    kCmdSetBlemishMode = 51,
-    kCmdReadBlemish = 52,
-    kCmdReadDevicePath = 200,
-    kCmdCloseDevices = 201,
-    kCmdReadDeviceStatus = 210,
-    kCmdWaitDeviceStatus = 211,
-    kCmdAccessPage = 212,
-    kCmdReadDeviceInfo = 213,
-    kCmdReadDeviceValues = 214,
-    kCmdAcquireImage = 220,
-    kCmdCaptureOscillogram = 221,
-    kCmdReadEnergy = 222,
-    kCmdFilterImage = 300,
-    kCmdSendFrame = 4200,
-};
 
 // Everything the dispatcher works through; owned by the caller.
 struct SServerPorts {

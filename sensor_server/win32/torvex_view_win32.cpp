@@ -1,5 +1,7 @@
 #include "torvex_view_win32.h"
 
+#include "command_trace_win32.h"
+
 namespace torvex {
 
 UINT g_nCommandMessage = 0;
@@ -36,6 +38,7 @@ LRESULT CTORVEXView::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         return 1; // every copy-data message is taken
     }
     if (g_nCommandMessage != 0 && uMsg == g_nCommandMessage) {
+        TraceCommand(static_cast<unsigned>(wParam));
         if (!m_dispatcher.Dispatch(static_cast<uint64_t>(wParam)))
             return 0; // ignored while busy
     }

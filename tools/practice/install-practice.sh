@@ -17,4 +17,11 @@ if [ ! -f "$exe" ]; then
     exit 1
 fi
 mkdir -p "$WINEPREFIX"
-exec wine "$exe" "$2"
+wine "$exe" "$2" || exit $?
+# Wine links the user's desktop to the Unix home folder; the simulated
+# workstation keeps its desktop (where the archive lands) inside the prefix.
+desktop="$WINEPREFIX/drive_c/users/$(id -un)/Desktop"
+if [ -L "$desktop" ]; then
+    rm "$desktop"
+fi
+mkdir -p "$desktop"

@@ -4,6 +4,8 @@
 // patients, previews, indexes and logs, and the user's log folders.
 // Every run first removes what an earlier run installed.
 // Usage: practice_install.exe <variant>   (practice_install.exe --help lists them)
+//        practice_install.exe devices <set>  (the device inventory, practice_devices.h)
+#include "practice_devices.h"
 #include "practice_layout.h"
 
 #include <shlobj.h>
@@ -433,6 +435,16 @@ std::wstring PayloadFolder() {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 3 && std::wstring(argv[1]) == L"devices") {
+        for (const auto& s : kDeviceSets)
+            if (std::wstring(argv[2]) == s.m_pszName) {
+                const bool ok = InstallDeviceSet(s.m_eSet, PayloadFolder());
+                std::wprintf(L"practice_install: devices %ls installed\n", argv[2]);
+                return ok ? 0 : 2;
+            }
+        std::fwprintf(stderr, L"practice_install: device sets: primary alternate none\n");
+        return 1;
+    }
     EVariant variant = EVariant::None;
     if (argc != 2 || !ParseVariant(argv[1], variant)) {
         std::fwprintf(stderr, L"usage: practice_install.exe <variant>\nvariants:");

@@ -32,3 +32,21 @@ TEST(AppStartup, PathsFollowTheAppendRule) {
     EXPECT_TRUE(none.m_strLocalAppData.empty() && none.m_strTmpDir.empty() &&
                 none.m_strReportFile.empty() && none.m_strLogFile.empty());
 }
+
+TEST(AppStartup, CommandLimitFromTheEnvironmentText) {
+    const std::pair<const wchar_t*, unsigned> cases[] = {
+        {nullptr, 600000},
+        {L"", 600000},
+        {L"3000", 3000},
+        {L"1", 1},
+        {L"0", 600000},
+        {L"-5", 600000},
+        {L"3s", 600000},
+        {L" 3000", 600000},
+        {L"4294967294", 4294967294u},
+        {L"4294967295", 600000},
+        {L"99999999999999999999", 600000},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(CommandLimitFromText(text, 600000), expected) << (text ? "set" : "null");
+}

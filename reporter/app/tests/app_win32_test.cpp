@@ -70,21 +70,22 @@ std::vector<HWND> VisibleWindowsOf(DWORD pid) {
     return s.m_found;
 }
 
-HWND WaitForWindow(DWORD pid, DWORD dwMs) {
-    const DWORD t0 = GetTickCount();
-    do {
-        auto found = VisibleWindowsOf(pid);
-        if (!found.empty())
-            return found.front();
-        Sleep(50);
-    } while (GetTickCount() - t0 < dwMs);
-    return nullptr;
-}
-
 std::wstring WindowText(HWND hWnd) {
     wchar_t buf[256];
     int n = GetWindowTextW(hWnd, buf, 256);
     return std::wstring(buf, n > 0 ? n : 0);
+}
+
+// The form, once the start-up's update dialog has made way for it.
+HWND WaitForWindow(DWORD pid, DWORD dwMs) {
+    const DWORD t0 = GetTickCount();
+    do {
+        for (HWND hWnd : VisibleWindowsOf(pid))
+            if (WindowText(hWnd) != L"Ostrel Update")
+                return hWnd;
+        Sleep(50);
+    } while (GetTickCount() - t0 < dwMs);
+    return nullptr;
 }
 
 #ifdef OSTREL_TEST_PRERELEASE

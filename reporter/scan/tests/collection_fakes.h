@@ -16,6 +16,11 @@ namespace ostrel::test {
 class CFakeDisk : public ICollectionFiles {
 public:
     void AddFolder(const std::wstring& path) { Add(path, true, L""); }
+    // A folder that is a reparse point (a junction), found like any folder.
+    void AddJunction(const std::wstring& path) {
+        Add(path, true, L"");
+        m_entries[path].m_bReparse = true;
+    }
     // A file, with its version text when it has a version resource.
     void AddFile(const std::wstring& path, const std::wstring& version = L"") {
         Add(path, false, version);
@@ -45,7 +50,7 @@ public:
         for (const auto& path : m_order) {
             const std::wstring name = path.substr(path.rfind(L'\\') + 1);
             if (ParentOf(path) == folder && Match(wildcard, name))
-                found.push_back({name, m_entries[path].m_bDirectory});
+                found.push_back({name, m_entries[path].m_bDirectory, m_entries[path].m_bReparse});
         }
         return found;
     }
@@ -65,13 +70,15 @@ public:
         auto it = m_entries.find(path);
         return it != m_entries.end() && !it->second.m_bDirectory && !m_locked.count(path);
     }
-    bool CreateProbe(const std::wstring& rawPath) override {
+    EProbeCreate CreateProbe(const std::wstring& rawPath) override {
         m_probes.push_back(rawPath);
         const std::wstring path = Collapse(rawPath);
+        if (Has(path))
+            return EProbeCreate::Exists;
         if (!Has(ParentOf(path)) || m_readOnly.count(ParentOf(path)))
-            return false;
+            return EProbeCreate::Failed;
         AddFile(path);
-        return true;
+        return EProbeCreate::Created;
     }
     bool RemoveFile(const std::wstring& rawPath) override {
         m_removed.push_back(rawPath);
@@ -104,6 +111,7 @@ private:
     }
     struct SEntry {
         bool m_bDirectory = false;
+        bool m_bReparse = false;
         std::wstring m_strVersion;
         std::wstring m_strFrom;
     };
@@ -128,7 +136,7 @@ private:
     void Add(const std::wstring& path, bool directory, const std::wstring& version) {
         if (!m_entries.count(path))
             m_order.push_back(path);
-        m_entries[path] = {directory, version, L""};
+        m_entries[path] = {directory, false, version, L""};
     }
     std::map<std::wstring, SEntry> m_entries;
     std::vector<std::wstring> m_order; // the file system's enumeration order

@@ -44,20 +44,26 @@ TEST(ListFolderFiles, FilesOrFoldersInEnumerationOrderWithoutDots) {
     EXPECT_EQ(disk.m_searches.size(), searches) << "an empty folder is not searched";
 }
 
-TEST(TestReadWrite, ProbeCreatedReopenedAndAlwaysDeleted) {
+TEST(TestReadWrite, FreshProbeCreatedReopenedAndDeletedNeverAnExistingFile) {
     CFakeDisk disk;
     disk.AddFolder(L"D:\\Images");
     disk.AddFolder(L"D:\\ReadOnly");
     disk.m_readOnly.insert(L"D:\\ReadOnly");
+    // Files a user left there under the names a probe could take.
+    disk.AddFile(L"D:\\Images\\TEST.TXT", L"keep");
+    disk.AddFile(L"D:\\Images\\~ostrel-rw-0.tmp", L"keep");
     EXPECT_TRUE(TestReadWrite(disk, L"D:\\Images"));
-    EXPECT_FALSE(disk.Has(L"D:\\Images\\TEST.TXT"));
+    EXPECT_TRUE(disk.Has(L"D:\\Images\\TEST.TXT"));
+    EXPECT_TRUE(disk.Has(L"D:\\Images\\~ostrel-rw-0.tmp"));
+    EXPECT_FALSE(disk.Has(L"D:\\Images\\~ostrel-rw-1.tmp")) << "the probe is deleted";
+    EXPECT_EQ(disk.m_removed, (std::vector<std::wstring>{L"D:\\Images\\~ostrel-rw-1.tmp"}))
+        << "only the probe it created";
     EXPECT_FALSE(TestReadWrite(disk, L"D:\\ReadOnly"));
     EXPECT_FALSE(TestReadWrite(disk, L"D:\\Missing"));
-    EXPECT_FALSE(TestReadWrite(disk, L""));
-    EXPECT_EQ(disk.m_probes,
-              (std::vector<std::wstring>{L"D:\\Images\\TEST.TXT", L"D:\\ReadOnly\\TEST.TXT",
-                                         L"D:\\Missing\\TEST.TXT", L"\\TEST.TXT"}));
-    EXPECT_EQ(disk.m_removed, disk.m_probes) << "deletion attempted after a failed creation too";
+    const size_t probes = disk.m_probes.size();
+    EXPECT_FALSE(TestReadWrite(disk, L"")) << "no probe at the drive root";
+    EXPECT_EQ(disk.m_probes.size(), probes);
+    EXPECT_EQ(disk.m_removed.size(), 1u) << "nothing created, nothing deleted";
 }
 
 TEST(CommandLines, EveryTemplateLiterally) {
@@ -147,8 +153,10 @@ TEST(CCollector, ImagesFolderGroupWithItsConditions) {
         bool m_bMedical;
         std::vector<std::wstring> m_collected;
     };
+    // Years from 2000 up to the current one (here 2021), option log before security log.
     const std::vector<std::wstring> common = {L"PatFile.idx", L"PAT0.DAX",     L"OPT2000.log",
-                                              L"OPT2015.log", L"SECU2015.LOG", L"SECU2019.LOG"};
+                                              L"OPT2015.log", L"SECU2015.LOG", L"SECU2019.LOG",
+                                              L"OPT2020.log", L"OPT2021.log",  L"SECU2021.LOG"};
     auto nonMedical = common;
     nonMedical.push_back(L"LastAcqTII.osc");
     for (const SCase& c : {SCase{false, nonMedical}, SCase{true, common}}) {
@@ -157,8 +165,9 @@ TEST(CCollector, ImagesFolderGroupWithItsConditions) {
         for (const wchar_t* name :
              {L"PatFile.idx", L"PAT0.DAX", L"OPT2015.log", L"SECU2015.LOG", L"OPT2021.log",
               L"SECU2021.LOG", L"OPT2020.log", L"OPT2000.log", L"SECU2019.LOG", L"OPT1999.log",
-              L"LastAcqTII.osc", L"ACQ2015.idx"})
+              L"LastAcqTII.osc", L"ACQ2015.idx", L"OPT2022.log"})
             d.AddFile(kImages + name);
+        w.m_collector.SetLastYear(2021);
         d.AddFile(kImages + L"SECU2016.LOG");
         d.m_locked.insert(kImages + L"SECU2016.LOG"); // cannot be opened: not copied
         EXPECT_TRUE(w.m_collector.CollectImagesFolder(kImages, c.m_bMedical));
@@ -168,8 +177,8 @@ TEST(CCollector, ImagesFolderGroupWithItsConditions) {
                   (SRow{L"dir \"D:\\Images\\\" /s > \"" + kWork + L"\\Dir-Images.out\"", false,
                         L"Collecting files", L"Processing", L"", kIconFile, false}));
         for (const auto& attempt : d.m_copyAttempts) {
-            EXPECT_EQ(attempt.find(L"2020"), std::wstring::npos);
-            EXPECT_EQ(attempt.find(L"2021"), std::wstring::npos);
+            EXPECT_EQ(attempt.find(L"1999"), std::wstring::npos);
+            EXPECT_EQ(attempt.find(L"2022"), std::wstring::npos);
         }
     }
 

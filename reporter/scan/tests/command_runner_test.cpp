@@ -1,5 +1,6 @@
 // Result codes and log lines of the command runner, through a recording launcher.
 #include "command_runner.h"
+#include "memory_files.h"
 
 #include "utf16.h"
 
@@ -30,21 +31,7 @@ public:
     SCommandOutcome m_outcome;
 };
 
-class CLogFiles : public IReportFileOps {
-public:
-    bool CreateTruncate(const std::wstring& path) override {
-        m_files[path].clear();
-        return true;
-    }
-    bool AppendExisting(const std::wstring& path, const std::string& bytes) override {
-        auto it = m_files.find(path);
-        if (it == m_files.end())
-            return false;
-        it->second += bytes;
-        return true;
-    }
-    std::map<std::wstring, std::string> m_files;
-};
+using CLogFiles = test::CMemoryFiles;
 
 std::string Utf16(const std::wstring& text) {
     std::string out;

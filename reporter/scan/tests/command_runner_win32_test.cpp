@@ -113,3 +113,45 @@ TEST_F(CommandRunnerWin32, PastTheLimitTheCommandIsEndedAndLogged) {
 }
 
 } // namespace
+
+namespace {
+
+struct SPumpProbe {
+    DWORD m_dwHandledAt = 0;
+    int m_nHandled = 0;
+};
+
+LRESULT CALLBACK ProbeProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_APP) {
+        auto* probe = reinterpret_cast<SPumpProbe*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+        probe->m_dwHandledAt = GetTickCount();
+        ++probe->m_nHandled;
+        return 0;
+    }
+    return DefWindowProcW(hWnd, uMsg, wParam, lParam);
+}
+
+} // namespace
+
+// While an outside program runs, the thread's windows still get their
+// messages (the scan dialog repaints and takes a Cancel click).
+TEST_F(CommandRunnerWin32, WindowMessagesAreHandledWhileACommandRuns) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = ProbeProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"OstrelPumpProbe";
+    RegisterClassW(&wc);
+    HWND hWnd = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              wc.hInstance, nullptr);
+    ASSERT_TRUE(hWnd);
+    SPumpProbe probe;
+    SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&probe));
+    PostMessageW(hWnd, WM_APP, 0, 0);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(RunCommand(m_strLog, m_strChild + L" sleep 1500", true), 0);
+    const DWORD end = GetTickCount();
+    EXPECT_EQ(probe.m_nHandled, 1);
+    EXPECT_LT(probe.m_dwHandledAt - start, 1000u) << "handled only after the program ended";
+    EXPECT_GE(end - start, 1400u);
+    DestroyWindow(hWnd);
+}

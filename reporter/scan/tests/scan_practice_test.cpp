@@ -230,11 +230,12 @@ std::wstring Difference(const std::set<std::wstring>& got, const std::set<std::w
 }
 
 std::set<std::wstring> StandardCollection() {
-    std::set<std::wstring> files = {L"Report.txt",     L"Report.log",     L"Varnik Imaging.ini",
-                                    L"BTESSEL_II.Log", L"Dir-Images.out", L"Install.log",
-                                    L"logDS2.log",     L"Enum.reg",       L"Varnik.reg",
-                                    L"Belmar.reg",     L"OPT2014.log",    L"OPT2015.log",
-                                    L"SECU2015.LOG",   L"SECU2019.LOG",   L"LastAcqTII.osc"};
+    std::set<std::wstring> files = {
+        L"Report.txt", L"Report.log", L"Varnik Imaging.ini", L"BTESSEL_II.Log", L"Dir-Images.out",
+        L"Install.log", L"logDS2.log", L"Enum.reg", L"Varnik.reg", L"Belmar.reg", L"OPT2014.log",
+        L"OPT2015.log", L"SECU2015.LOG", L"SECU2019.LOG", L"LastAcqTII.osc",
+        // Yearly logs up to the current year.
+        L"OPT2021.log", L"SECU2021.LOG"};
     for (const wchar_t* module : pr::kModules)
         files.insert(std::wstring(module) + L".ini");
     for (const auto* list : {&pr::kModuleLogs})
@@ -332,8 +333,8 @@ TEST(PracticeCollection, FilesFollowTheirConditions) {
         std::vector<std::wstring> m_present; // beyond it
     };
     std::vector<std::wstring> imagesFiles = {
-        L"Dir-Images.out", L"LastAcqTII.osc", L"OPT2014.log",       L"OPT2015.log",
-        L"SECU2015.LOG",   L"SECU2019.LOG",   L"Varnik Imaging.ini"};
+        L"Dir-Images.out", L"LastAcqTII.osc",     L"OPT2014.log", L"OPT2015.log", L"SECU2015.LOG",
+        L"SECU2019.LOG",   L"Varnik Imaging.ini", L"OPT2021.log", L"SECU2021.LOG"};
     for (const wchar_t* name : pr::kIndexFiles)
         imagesFiles.push_back(name);
     auto emptyAbsent = imagesFiles;
