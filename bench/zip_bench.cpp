@@ -1,8 +1,12 @@
-// Times the archive writer against Info-ZIP's zip -8 and a bare zlib pass
-// (raw deflate at level 8 plus CRC-32 in 16 KiB blocks, nothing written) over
-// the same generated support set, and reports medians, ratios and sizes.
-// Usage: zip_bench [repetitions] [work folder]
+// Times the archive writer with one and with two workers over the generated
+// support set, against pigz -8 with one and two threads on a tar of the same
+// files, in one run; reports medians (wall and CPU), both speed-up ratios, and
+// the archive size against single-stream deflate of every entry (a bare zlib
+// pass). Also checks that 1, 2, 3 and 8 workers give the same archive bytes.
+// Usage: zip_bench [repetitions] [work folder] [chunk KiB]
+// A work folder that holds a complete set from an earlier run is reused.
 #include "bench_data.h"
+#include "still_times.h"
 #include "utf16.h"
 #include "zip_format.h"
 #include "zip_writer.h"
@@ -13,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
@@ -100,21 +105,43 @@ struct STimes {
     }
 };
 
-double RunWriter(const std::vector<SFile>& files, const fs::path& out) {
+double ThreadCpuSeconds() {
+    struct timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+// CPU seconds of the calling thread spent on entries that only it can work on
+// (folders, stored files, files of one chunk) and on the others.
+struct SSerialShare {
+    double dSerial = 0, dSplit = 0;
+};
+
+double RunWriter(const std::vector<SFile>& files, const fs::path& out,
+                 const SZipWriterOptions& options, SSerialShare* pShare = nullptr) {
     const auto t0 = std::chrono::steady_clock::now();
-    HZIP h = ZipWriterCreate(Utf8ToWide(out.string()).c_str());
-    if (!h) {
+    static CStillTimes s_fs;
+    zip::IZipFileSystem& pfs = s_fs;
+    std::unique_ptr<zip::IZipOutput> pOutput = pfs.CreateOutput(Utf8ToWide(out.string()));
+    if (!pOutput) {
         std::fprintf(stderr, "cannot create %s\n", out.c_str());
         std::exit(1);
     }
+    HZIP h = new CZipWriter(pfs, std::move(pOutput), options);
     for (const SFile& f : files) {
         const std::wstring name = Utf8ToWide(f.strEntry);
+        const double c0 = pShare ? ThreadCpuSeconds() : 0;
         const int n = f.bFolder
                           ? ZipWriterAddFolder(h, name.c_str())
                           : ZipWriterAddFile(h, name.c_str(), Utf8ToWide(f.path.string()).c_str());
         if (n != kZipOk) {
             std::fprintf(stderr, "add %s: 0x%X\n", f.strEntry.c_str(), n);
             std::exit(1);
+        }
+        if (pShare) {
+            const bool bSplit = !f.bFolder && !zip::IsStoredName(f.strEntry) &&
+                                fs::file_size(f.path) > options.cbChunk;
+            (bSplit ? pShare->dSplit : pShare->dSerial) += ThreadCpuSeconds() - c0;
         }
     }
     if (ZipWriterClose(h) != kZipOk) {
@@ -124,15 +151,34 @@ double RunWriter(const std::vector<SFile>& files, const fs::path& out) {
     return Seconds(t0);
 }
 
-double RunInfoZip(const fs::path& set, const fs::path& out) {
-    fs::remove(out); // zip would otherwise update the old archive
-    const std::string cmd = "cd '" + set.string() + "' && zip -8 -r -q '" + out.string() + "' .";
+double RunPigz(const fs::path& tar, int nThreads, const fs::path& out) {
+    const std::string cmd = "pigz -8 -p " + std::to_string(nThreads) + " -c '" + tar.string() +
+                            "' > '" + out.string() + "'";
     const auto t0 = std::chrono::steady_clock::now();
     if (std::system(cmd.c_str()) != 0) {
-        std::fprintf(stderr, "zip failed (is the Debian package zip installed?)\n");
+        std::fprintf(stderr, "pigz failed (is the Debian package pigz installed?)\n");
         std::exit(1);
     }
     return Seconds(t0);
+}
+
+bool SameBytes(const fs::path& a, const fs::path& b) {
+    FILE* fa = std::fopen(a.c_str(), "rb");
+    FILE* fb = std::fopen(b.c_str(), "rb");
+    bool bSame = fa && fb;
+    std::vector<char> ba(1 << 20), bb(1 << 20);
+    while (bSame) {
+        const size_t na = std::fread(ba.data(), 1, ba.size(), fa);
+        const size_t nb = std::fread(bb.data(), 1, bb.size(), fb);
+        bSame = na == nb && std::equal(ba.begin(), ba.begin() + na, bb.begin());
+        if (!na)
+            break;
+    }
+    if (fa)
+        std::fclose(fa);
+    if (fb)
+        std::fclose(fb);
+    return bSame;
 }
 
 // Reads every file in 16 KiB blocks, CRC-32 and raw deflate at level 8 into a
@@ -193,55 +239,103 @@ double Median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
     const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const bool bKeep = argc > 2;
     const fs::path work =
-        argc > 2 ? fs::path(argv[2])
-                 : fs::temp_directory_path() / ("ostrel_zip_bench_" + std::to_string(::getpid()));
-    const fs::path set = work / "set";
-    fs::remove_all(work);
-    fs::create_directories(set);
-    std::printf("generating the support set in %s ...\n", set.c_str());
-    const uint64_t qwInput = Generate(set);
+        bKeep ? fs::path(argv[2])
+              : fs::temp_directory_path() / ("ostrel_zip_bench_" + std::to_string(::getpid()));
+    SZipWriterOptions options;
+    if (argc > 3)
+        options.cbChunk = static_cast<size_t>(std::max(1, std::atoi(argv[3]))) * 1024;
+    const fs::path set = work / "set", tar = work / "set.tar", done = work / "set.complete";
+    uint64_t qwInput = 0;
+    if (bKeep && fs::exists(done)) {
+        std::printf("reusing the support set in %s\n", set.c_str());
+        for (auto& e : fs::recursive_directory_iterator(set))
+            qwInput += e.is_regular_file() ? e.file_size() : 0;
+    } else {
+        fs::remove_all(work);
+        fs::create_directories(set);
+        std::printf("generating the support set in %s ...\n", set.c_str());
+        qwInput = Generate(set);
+        const std::string cmd = "tar -cf '" + tar.string() + "' -C '" + set.string() + "' .";
+        if (std::system(cmd.c_str()) != 0) {
+            std::fprintf(stderr, "tar failed\n");
+            return 1;
+        }
+        WriteFile(done.string(), "");
+    }
     const std::vector<SFile> files = List(set);
     size_t nFiles = 0;
     for (const SFile& f : files)
         nFiles += !f.bFolder;
-    std::printf("%zu files, %zu folders, %.1f MB\n", nFiles, files.size() - nFiles, qwInput / 1e6);
+    std::printf("%zu files, %zu folders, %.1f MB, chunks of %zu KiB\n", nFiles,
+                files.size() - nFiles, qwInput / 1e6, options.cbChunk / 1024);
 
-    const fs::path ours = work / "writer.zip", theirs = work / "infozip.zip";
-    STimes tWriter, tZip, tBare, tBareSame;
-    uint64_t qwBare = 0, qwBareSame = 0;
+    auto workers = [&](unsigned n) {
+        SZipWriterOptions o = options;
+        o.nWorkers = n;
+        return o;
+    };
+    auto archive = [&](unsigned n) { return work / ("writer" + std::to_string(n) + ".zip"); };
+    const fs::path gz1 = work / "pigz1.tar.gz", gz2 = work / "pigz2.tar.gz";
+    STimes tOne, tTwo, tPigzOne, tPigzTwo;
     for (int i = 0; i < reps; ++i) {
-        tWriter.Measure([&] { return RunWriter(files, ours); });
-        tZip.Measure([&] { return RunInfoZip(set, theirs); });
-        tBare.Measure([&] { return RunBareZlib(files, false, &qwBare); });
-        tBareSame.Measure([&] { return RunBareZlib(files, true, &qwBareSame); });
-        std::printf("run %d wall (cpu): writer %.2f (%.2f) s, zip -8 %.2f (%.2f) s, bare zlib "
-                    "%.2f (%.2f) s, same choice %.2f (%.2f) s\n",
-                    i + 1, tWriter.wall.back(), tWriter.cpu.back(), tZip.wall.back(),
-                    tZip.cpu.back(), tBare.wall.back(), tBare.cpu.back(), tBareSame.wall.back(),
-                    tBareSame.cpu.back());
+        tOne.Measure([&] { return RunWriter(files, archive(1), workers(1)); });
+        tTwo.Measure([&] { return RunWriter(files, archive(2), workers(2)); });
+        tPigzOne.Measure([&] { return RunPigz(tar, 1, gz1); });
+        tPigzTwo.Measure([&] { return RunPigz(tar, 2, gz2); });
+        std::printf("run %d wall (cpu): writer 1 worker %.2f (%.2f) s, 2 workers %.2f (%.2f) s, "
+                    "pigz -p 1 %.2f (%.2f) s, -p 2 %.2f (%.2f) s\n",
+                    i + 1, tOne.wall.back(), tOne.cpu.back(), tTwo.wall.back(), tTwo.cpu.back(),
+                    tPigzOne.wall.back(), tPigzOne.cpu.back(), tPigzTwo.wall.back(),
+                    tPigzTwo.cpu.back());
         std::fflush(stdout);
     }
-    const uint64_t qwOurs = fs::file_size(ours), qwTheirs = fs::file_size(theirs);
+
+    // Untimed: the same bytes from every worker count, and the size that one
+    // deflate stream per entry would give.
+    SSerialShare share;
+    RunWriter(files, archive(1), workers(1), &share);
+    RunWriter(files, archive(3), workers(3));
+    RunWriter(files, archive(8), workers(8));
+    bool bSame = true;
+    for (unsigned n : {2u, 3u, 8u})
+        bSame = SameBytes(archive(1), archive(n)) && bSame;
+    uint64_t qwSingleData = 0;
+    RunBareZlib(files, true, &qwSingleData);
+    uint64_t qwHeaders = zip::kEndRecordSize;
+    for (const SFile& f : files) {
+        const size_t cbName = f.strEntry.size() + (f.bFolder ? 1 : 0);
+        qwHeaders += zip::LocalEntryOverhead(cbName) + zip::CentralEntrySize(cbName);
+    }
+    const uint64_t qwSingle = qwSingleData + qwHeaders;
+    const uint64_t qwOne = fs::file_size(archive(1)), qwTwo = fs::file_size(archive(2));
+
     std::printf("\nmedians of %d runs over %.1f MB, wall (cpu):\n", reps, qwInput / 1e6);
-    auto row = [](const char* what, const STimes& t, const char* size, uint64_t qw) {
-        std::printf("  %-24s %6.2f s (%6.2f s)   %s %llu bytes\n", what, Median(t.wall),
-                    Median(t.cpu), size, static_cast<unsigned long long>(qw));
+    auto row = [](const char* what, const STimes& t, uint64_t qw) {
+        std::printf("  %-20s %6.2f s (%6.2f s)   %llu bytes\n", what, Median(t.wall), Median(t.cpu),
+                    static_cast<unsigned long long>(qw));
     };
-    row("writer", tWriter, "archive", qwOurs);
-    row("zip -8 -r", tZip, "archive", qwTheirs);
-    row("bare zlib, all deflated", tBare, "output ", qwBare);
-    row("bare zlib, same choice", tBareSame, "output ", qwBareSame);
-    auto ratio = [](const char* what, const STimes& a, const STimes& b) {
-        std::printf("%-34s = %.3f wall, %.3f cpu\n", what, Median(a.wall) / Median(b.wall),
-                    Median(a.cpu) / Median(b.cpu));
-    };
-    ratio("writer / bare zlib (all deflated)", tWriter, tBare);
-    ratio("writer / bare zlib (same choice)", tWriter, tBareSame);
-    ratio("writer / zip -8", tWriter, tZip);
-    std::printf("archive size writer / zip -8      = %.4f (%+.2f%%)\n", double(qwOurs) / qwTheirs,
-                (double(qwOurs) / qwTheirs - 1) * 100);
-    if (argc <= 2)
+    row("writer, 1 worker", tOne, qwOne);
+    row("writer, 2 workers", tTwo, qwTwo);
+    row("pigz -8 -p 1", tPigzOne, fs::file_size(gz1));
+    row("pigz -8 -p 2", tPigzTwo, fs::file_size(gz2));
+    const double dWriter = Median(tOne.wall) / Median(tTwo.wall);
+    const double dPigz = Median(tPigzOne.wall) / Median(tPigzTwo.wall);
+    std::printf("speed-up with two: writer %.3f, pigz %.3f (writer / pigz %.3f)\n", dWriter, dPigz,
+                dWriter / dPigz);
+    std::printf("cpu with two / with one: writer %.3f, pigz %.3f\n",
+                Median(tTwo.cpu) / Median(tOne.cpu), Median(tPigzTwo.cpu) / Median(tPigzOne.cpu));
+    std::printf("archive size / one deflate stream per entry (%llu bytes) = %.5f (%+.3f%%)\n",
+                static_cast<unsigned long long>(qwSingle), double(qwTwo) / qwSingle,
+                (double(qwTwo) / qwSingle - 1) * 100);
+    // What two idle cores would allow: the split entries' work halved, the rest not.
+    const double dAll = share.dSerial + share.dSplit;
+    std::printf("one worker: %.2f s cpu on entries of one chunk, stored or folders, %.2f s on "
+                "split entries: two idle cores allow at most %.3f\n",
+                share.dSerial, share.dSplit, dAll / (share.dSerial + share.dSplit / 2));
+    std::printf("archives of 1, 2, 3 and 8 workers: %s\n", bSame ? "identical" : "DIFFERENT");
+    if (!bKeep)
         fs::remove_all(work);
-    return 0;
+    return bSame ? 0 : 1;
 }

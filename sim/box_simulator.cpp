@@ -1,5 +1,6 @@
 #include "box_simulator.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace torvex::sim {
@@ -34,6 +35,15 @@ int CBoxSimulator::Write(const uint8_t* pFrame) {
     ++m_nExchanges;
     CFrame frame;
     std::copy(pFrame, pFrame + 8, frame.begin());
+    if (CommandWord(frame) == proto::kWordImageRequest) {
+        const SSensorSetup& setup = m_model.Setup();
+        m_image = SensorImage(setup.m_nImageWidth, setup.m_nImageHeight, m_nImages++);
+        m_stream = BoxImageStream(m_image, setup.m_nImageWidth, setup.m_nImageHeight, m_bPolled);
+        m_nStreamAt = 0;
+        uint32_t nCut = 0;
+        if (m_faults.Take(EFault::Cut, frame, &nCut) && nCut < m_stream.size())
+            m_stream.resize(nCut);
+    }
     CFrame reply{};
     const bool bAnswers = m_model.Answer(frame, reply);
     // A polled box answers every frame: frames without data are echoed.
@@ -66,6 +76,18 @@ int CBoxSimulator::Read(uint8_t* pFrame) {
         m_clock.SleepMs(static_cast<uint32_t>(m_nDueAt - nNow));
     m_bPending = false;
     std::copy(m_reply.begin(), m_reply.end(), pFrame);
+    return 0;
+}
+
+int CBoxSimulator::ReadStream(uint8_t* pBuffer, size_t nSize, size_t& nDone) {
+    nDone = 0;
+    if (m_bGone)
+        return kErrDeviceNotConnected;
+    if (m_nStreamAt >= m_stream.size())
+        return kErrSemTimeout; // nothing more comes: the driver gives up
+    nDone = std::min(nSize, m_stream.size() - m_nStreamAt);
+    std::copy_n(m_stream.begin() + m_nStreamAt, nDone, pBuffer);
+    m_nStreamAt += nDone;
     return 0;
 }
 

@@ -5,10 +5,12 @@
 // the answer is due; the others answer one read at once.
 #include "clock.h"
 #include "fault_plan.h"
+#include "image_source.h"
 #include "sensor_model.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace torvex::sim {
 
@@ -29,6 +31,10 @@ public:
 
     int Write(const uint8_t* pFrame);
     int Read(uint8_t* pFrame);
+    // The bitmap stream after an image request: up to nSize bytes.
+    int ReadStream(uint8_t* pBuffer, size_t nSize, size_t& nDone);
+    // The last image requested (rows top to bottom).
+    const std::vector<uint8_t>& LastImage() const { return m_image; }
 
 private:
     std::string m_strPath;
@@ -42,6 +48,11 @@ private:
     bool m_bSilent = false;
     CFrame m_reply{};
     uint64_t m_nDueAt = 0;
+    // ---- image side ----
+    unsigned m_nImages = 0;
+    std::vector<uint8_t> m_image;
+    std::vector<uint8_t> m_stream;
+    size_t m_nStreamAt = 0;
 };
 
 } // namespace torvex::sim

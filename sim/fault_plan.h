@@ -17,6 +17,10 @@ enum class EFault {
     Late,        // answers after m_nArg ms
     BadEnvelope, // serial reply whose envelope kind is not a frame
     Gone,        // the device disappears after m_nArg exchanges
+    // ---- image streams (rules on the request word D001) ----
+    BadSum,     // packet number m_nArg (0 first) carries a wrong checksum
+    ShortFirst, // the first packet holds only m_nArg bytes (under the image header)
+    Cut,        // the image stream stops after m_nArg bytes (the sensor went out of reach)
 };
 
 constexpr uint16_t kAnyWord = 0xFFFF;

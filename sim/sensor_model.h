@@ -32,6 +32,9 @@ struct SSensorSetup {
     // Flag and mode bytes of the first state replies, in order; after them
     // the state follows the image-ready switch and the armed flag.
     std::vector<std::array<uint8_t, 2>> m_states;
+    // ---- image side ----
+    int m_nImageWidth = 1000; // of the images the sensor takes
+    int m_nImageHeight = 1368;
 };
 
 constexpr const char* kSimConfirmationKey = "VARNIK";

@@ -44,9 +44,11 @@ bool KindOf(const std::string& name, const SKind<E> (&kinds)[N], E& eKind) {
 bool ParseFault(const std::string& text, SFaultRule& rule) {
     const std::vector<std::string> f = Split(text, ':');
     static const SKind<EFault> kinds[] = {
-        {"busy", EFault::Busy},   {"reject", EFault::Reject}, {"silent", EFault::Silent},
-        {"wrong", EFault::Wrong}, {"late", EFault::Late},     {"badenv", EFault::BadEnvelope},
-        {"gone", EFault::Gone}};
+        {"busy", EFault::Busy},        {"reject", EFault::Reject},
+        {"silent", EFault::Silent},    {"wrong", EFault::Wrong},
+        {"late", EFault::Late},        {"badenv", EFault::BadEnvelope},
+        {"gone", EFault::Gone},        {"badsum", EFault::BadSum},
+        {"short", EFault::ShortFirst}, {"cut", EFault::Cut}};
     if (!KindOf(f[0], kinds, rule.m_eKind))
         return false;
     if (f.size() > 1 && f[1] != "*" && !f[1].empty()) {
@@ -119,6 +121,12 @@ SSimConfig ParseSimConfig(const std::string& text) {
                 config.m_faults.push_back(rule);
             else
                 config.m_unknown.push_back(item);
+        } else if (key == "image") {
+            const size_t nX = value.find('x');
+            if (nX != std::string::npos) {
+                s.m_nImageWidth = static_cast<int>(Dec(value.substr(0, nX)));
+                s.m_nImageHeight = static_cast<int>(Dec(value.substr(nX + 1)));
+            }
         } else if (key == "exposures") {
             s.m_wExposures = static_cast<uint16_t>(Dec(value));
         } else if (key == "serial") {

@@ -11,11 +11,15 @@
 //   fault=<kind>:<word>[:<arg>[:<times>]]
 //                        kind: busy, reject, silent, wrong, late (arg ms), badenv,
 //                        gone (arg = exchanges before the device disappears);
+//                        on the image request D001: badsum (arg = packet number),
+//                        short (arg = bytes of the first packet), cut (arg = bytes
+//                        of the stream before it stops); one of them per image;
 //                        word: the frame's first two (or three) bytes in hex
 //                        ("B003", "B00202") or "*"
 //   exposures=<n> serial=<hex, up to 16 digits> blemish=<entries> marker=00|FF
 //   battery=<0..255> type=<letter> ready=1 boxserial=<16 hex digits>
 //   state=<ffmm>[,<ffmm>...]  flag and mode bytes (hex) of the first state replies
+//   image=<w>x<h>        size of the images the sensor takes (default 1000x1368)
 // Direct sensors:
 //   direct=<cpld>[,<cpld>...]  one sensor per CPLD byte (hex), in interface
 //                        order; bit 7 set is a slot-0 sensor ("direct=85,12": both)

@@ -45,6 +45,11 @@ int CSimBoxPort::ReadFrame(uint8_t* pFrame) {
     return m_bOpen ? m_pBox->Read(pFrame) : kErrDeviceNotConnected;
 }
 
+int CSimBoxPort::ReadStream(uint8_t* pBuffer, size_t nSize, size_t& nDone) {
+    nDone = 0;
+    return m_bOpen ? m_pBox->ReadStream(pBuffer, nSize, nDone) : kErrDeviceNotConnected;
+}
+
 int CSimBoxPort::Close() {
     if (m_bOpen) {
         m_bOpen = false;

@@ -18,6 +18,7 @@ public:
     int Open(const std::string& strPath) override;
     int WriteFrame(const uint8_t* pFrame) override;
     int ReadFrame(uint8_t* pFrame) override;
+    int ReadStream(uint8_t* pBuffer, size_t nSize, size_t& nDone) override;
     int Close() override;
     bool IsOpen() const override { return m_bOpen; }
 

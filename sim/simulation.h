@@ -24,6 +24,8 @@ public:
     CSensorModel& Sensor() { return m_sensor; }
     CSensorModel& WirelessSensor() { return m_wirelessSensor; }
     CFaultPlan& Faults() { return m_faults; }
+    CBoxSimulator* Box() { return m_pBox.get(); }
+    CWirelessSimulator* Wireless() { return m_pWireless.get(); }
     // The direct sensors' driver class (empty unless the text names sensors).
     CSimUsbBus& UsbBus() { return m_usb; }
 

@@ -37,6 +37,16 @@ void CWirelessSimulator::HandleEnvelope(const CEnvelope& envelope) {
     ++m_nExchanges;
     CFrame frame;
     OpenEnvelope(envelope, frame);
+    if (CommandWord(frame) == proto::kWordImageRequest) {
+        // The image request has no answer frame: the packets are the answer.
+        const SSensorSetup& setup = m_model.Setup();
+        std::vector<uint8_t> stream = m_images.Stream(
+            frame[proto::kAtImageMode], setup.m_nImageWidth, setup.m_nImageHeight, m_faults);
+        const uint64_t nDue = m_clock.NowMs();
+        for (uint8_t b : stream)
+            m_outbound.push_back(SChunk{nDue, b});
+        return;
+    }
     CFrame reply{};
     if (!m_model.Answer(frame, reply))
         return;

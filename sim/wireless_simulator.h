@@ -5,6 +5,7 @@
 #include "clock.h"
 #include "fault_plan.h"
 #include "frame.h"
+#include "image_source.h"
 #include "sensor_model.h"
 
 #include <cstdint>
@@ -25,6 +26,7 @@ public:
     bool Gone() const { return m_bGone; }
     // Drops what is queued both ways (a purge of the port).
     void Purge();
+    const CWirelessImages& Images() const { return m_images; }
 
 private:
     void HandleEnvelope(const CEnvelope& envelope);
@@ -40,6 +42,7 @@ private:
     std::deque<SChunk> m_outbound;
     uint32_t m_nExchanges = 0;
     bool m_bGone = false;
+    CWirelessImages m_images;
 };
 
 } // namespace torvex::sim

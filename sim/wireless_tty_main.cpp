@@ -70,9 +70,18 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "got %zd bytes, %zu frames so far\n", got,
                          model.Received().size());
         }
-        uint8_t out[256];
+        // Up to 64 KiB per turn: an image stream goes out at terminal speed,
+        // and frames from the server are still read between the pieces.
+        static uint8_t out[65536];
         const size_t nOut = sensor.Take(out, sizeof out);
-        if (nOut > 0 && write(fd, out, nOut) != static_cast<ssize_t>(nOut))
+        size_t nPut = 0;
+        while (nPut < nOut) {
+            const ssize_t put = write(fd, out + nPut, nOut - nPut);
+            if (put <= 0)
+                break;
+            nPut += static_cast<size_t>(put);
+        }
+        if (nPut < nOut)
             break;
     }
     close(fd);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a job needs; quick when they are all present.
-# Usage: tools/install-deps.sh main|test|fuzz
+# Usage: tools/install-deps.sh main|test|fuzz|bench
 set -euo pipefail
 build=(cmake make g++ pkg-config zlib1g-dev libgtest-dev googletest
        g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev
@@ -9,11 +9,14 @@ build=(cmake make g++ pkg-config zlib1g-dev libgtest-dev googletest
 case "${1:-test}" in
     main) want=("${build[@]}" imagemagick) ;;
     # Peers that read our archives, socat for serial ports over pseudo-terminals,
-    # and a local FTP server for the update check.
-    test) want=("${build[@]}" unzip zip 7zip libarchive-tools socat python3-pyftpdlib) ;;
+    # a local FTP server for the update check, and pigz, the parallel-deflate
+    # anchor of bench/zip_bench.
+    test) want=("${build[@]}" unzip zip pigz 7zip libarchive-tools socat python3-pyftpdlib) ;;
     # clang with libFuzzer for the fuzz targets (sensor-server DATA, plate-scanner datagrams).
     fuzz) want=("${build[@]}" clang libclang-rt-14-dev) ;;
-    *) echo "usage: $0 main|test|fuzz" >&2; exit 2 ;;
+    # The benchmarks measure against pigz and OpenCV; the product never links OpenCV.
+    bench) want=("${build[@]}" pigz libopencv-imgproc-dev) ;;
+    *) echo "usage: $0 main|test|fuzz|bench" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${want[@]}"; do

@@ -6,6 +6,7 @@
 #include "report_file.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -134,5 +135,9 @@ private:
 // The system's text files and ZIP writer (Win32; POSIX files on the host).
 ITextFiles& SystemTextFiles();
 IArchiveFactory& SystemArchiveFactory();
+// The same writer reporting its progress: onProgress runs on the caller's
+// thread between chunks and entries of a long compression, so a window can
+// keep repainting while the archive is written.
+std::unique_ptr<IArchiveFactory> MakeZipArchiveFactory(std::function<void()> onProgress);
 
 } // namespace ostrel

@@ -3,8 +3,15 @@
 #include "archive_contents.h"
 #include "zip_writer.h"
 
+#include <functional>
+#include <utility>
+
 namespace ostrel {
 namespace {
+
+void CallProgress(void* pContext, uint64_t, uint64_t) {
+    (*static_cast<const std::function<void()>*>(pContext))();
+}
 
 class CZipArchive : public IArchive {
 public:
@@ -31,12 +38,19 @@ private:
 
 class CZipArchiveFactory : public IArchiveFactory {
 public:
+    explicit CZipArchiveFactory(std::function<void()> onProgress = {})
+        : m_onProgress(std::move(onProgress)) {}
     std::unique_ptr<IArchive> Create(const std::wstring& path) override {
         HZIP hZip = ZipWriterCreate(path.c_str());
         if (!hZip)
             return nullptr;
+        if (m_onProgress)
+            ZipWriterSetProgress(hZip, &CallProgress, &m_onProgress);
         return std::make_unique<CZipArchive>(hZip);
     }
+
+private:
+    std::function<void()> m_onProgress;
 };
 
 } // namespace
@@ -44,6 +58,10 @@ public:
 IArchiveFactory& SystemArchiveFactory() {
     static CZipArchiveFactory s_factory;
     return s_factory;
+}
+
+std::unique_ptr<IArchiveFactory> MakeZipArchiveFactory(std::function<void()> onProgress) {
+    return std::make_unique<CZipArchiveFactory>(std::move(onProgress));
 }
 
 } // namespace ostrel

@@ -47,6 +47,8 @@ private:
     void SetCell(int row, EProgressColumn column, const std::wstring& text) override;
     void RedrawAndRevealLast() override;
     void PumpOneMessage() override;
+    // Everything queued for the thread, as the command runner's wait does.
+    void DispatchPendingMessages();
     void AdvanceProgress() override;
 
     SScanDlgArgs m_args;

@@ -126,6 +126,10 @@ void CScanDlg::OnScanTimer() {
         [&paths](const std::wstring& line) { AppendReportLine(paths.m_strReportFile, line); });
     CWin32ScanShell shell;
     CSystemClock clock;
+    // Compressing a large file takes seconds: the writer's progress lets the
+    // dialog repaint and take clicks meanwhile.
+    const std::unique_ptr<IArchiveFactory> archives =
+        MakeZipArchiveFactory([this] { DispatchPendingMessages(); });
     SReportHeaderInfo header = CurrentReportHeaderInfo();
     const SScanPorts ports{rows,
                            SystemReportFileOps(),
@@ -134,7 +138,7 @@ void CScanDlg::OnScanTimer() {
                            SystemShellFolders(),
                            SystemImagingPorts(),
                            SystemTextFiles(),
-                           SystemArchiveFactory(),
+                           *archives,
                            shell,
                            clock};
     CScanProcedure scan(ports, paths, fields);
@@ -194,6 +198,18 @@ void CScanDlg::PumpOneMessage() {
     MSG msg{};
     if (::PeekMessageW(&msg, m_hWnd, 0, 0, PM_NOREMOVE) && ::GetMessageW(&msg, m_hWnd, 0, 0))
         ::DispatchMessageW(&msg);
+}
+
+void CScanDlg::DispatchPendingMessages() {
+    MSG msg{};
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam)); // for the loop that owns it
+            return;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
 }
 
 void CScanDlg::AdvanceProgress() {

@@ -1,9 +1,11 @@
 #include "zip_writer.h"
 
+#include "deflate_pool.h"
 #include "guard.h"
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -13,10 +15,8 @@ using namespace zip;
 
 namespace {
 
+// Sources are read, and the archive written, in blocks of this size.
 constexpr size_t kBlockSize = 16 * 1024;
-constexpr int kDeflateLevel = 8;
-constexpr int kRawDeflateWindow = -15; // negative: no zlib or gzip wrapper
-constexpr int kDeflateMemLevel = 8;
 // Central headers are gathered into writes of about this size.
 constexpr size_t kCentralBatch = 64 * 1024;
 
@@ -24,34 +24,44 @@ uint32_t Low32(int64_t llSeconds) {
     return static_cast<uint32_t>(static_cast<uint64_t>(llSeconds));
 }
 
+// Chunks in memory at once: one being read, one read but not yet known to be
+// the last, and two per worker (one compressing, one queued behind it) so that
+// no worker waits for the reader.
+size_t SlotCount(unsigned nWorkers) {
+    return nWorkers > 1 ? 2 * size_t{nWorkers} + 2 : 2;
+}
+
 } // namespace
 
-// One compressor for the writer's lifetime, reset per entry: initialising zlib
-// for each of thousands of small files would cost more than compressing them.
-struct CZipWriter::SDeflater {
-    z_stream m_zs{};
-    bool m_bReady = false;
-
-    ~SDeflater() {
-        if (m_bReady)
-            deflateEnd(&m_zs);
-    }
-    bool Begin() {
-        if (m_bReady)
-            return deflateReset(&m_zs) == Z_OK;
-        m_bReady = deflateInit2(&m_zs, kDeflateLevel, Z_DEFLATED, kRawDeflateWindow,
-                                kDeflateMemLevel, Z_DEFAULT_STRATEGY) == Z_OK;
-        return m_bReady;
-    }
+struct CZipWriter::SData {
+    uint32_t dwCrc = 0;
+    uint64_t qwRead = 0;    // source bytes
+    uint64_t qwWritten = 0; // entry data bytes in the archive
+    uint64_t qwExpected = 0;
+    uint64_t qwReported = 0; // source bytes last reported as done
+    CExecutableSniffer sniffer;
 };
 
 CZipWriter::CZipWriter(IZipFileSystem& fs, std::unique_ptr<IZipOutput> pOutput,
                        uint64_t qwArchiveLimit)
-    : m_fs(fs), m_pOutput(std::move(pOutput)), m_qwArchiveLimit(qwArchiveLimit),
-      m_pInBlock(new uint8_t[kBlockSize]), m_pOutBlock(new uint8_t[kBlockSize]),
-      m_pDeflater(new SDeflater) {}
+    : CZipWriter(fs, std::move(pOutput), [&] {
+          SZipWriterOptions o;
+          o.qwArchiveLimit = qwArchiveLimit;
+          return o;
+      }()) {}
+
+CZipWriter::CZipWriter(IZipFileSystem& fs, std::unique_ptr<IZipOutput> pOutput,
+                       const SZipWriterOptions& options)
+    : m_fs(fs), m_pOutput(std::move(pOutput)), m_qwArchiveLimit(options.qwArchiveLimit),
+      m_cbChunk(std::max<size_t>(options.cbChunk, 1)),
+      m_nWorkers(options.nWorkers ? std::min(options.nWorkers, kMaxDeflateWorkers)
+                                  : DefaultDeflateWorkers()),
+      m_pInBlock(new uint8_t[kBlockSize]), m_chunks(SlotCount(m_nWorkers)),
+      m_pPool(new CDeflatePool(m_nWorkers > 1 ? m_nWorkers : 0)) {}
 
 CZipWriter::~CZipWriter() {
+    // The pool ends its threads before the chunks they might touch go away.
+    m_pPool.reset();
     if (m_pOutput)
         m_pOutput->Close();
 }
@@ -156,14 +166,19 @@ int CZipWriter::WriteEntry(SEntryFields& entry, IZipSource* pSource, uint64_t qw
     if (!m_pOutput->Write(header.data(), header.size()))
         return kZipWriteFailed;
 
-    uint64_t qwWritten = 0;
-    bool bExecutable = false;
-    const int nResult = CopyData(entry, *pSource, &qwWritten, &bExecutable);
+    SData data;
+    data.qwExpected = qwExpected;
+    const int nResult = entry.wMethod == kMethodDeflated ? CopyDeflated(entry, *pSource, data)
+                                                         : CopyStored(entry, *pSource, data);
     if (nResult != kZipOk)
         return nResult;
-    entry.dwExternalAttributes = FileExternalAttributes(entry.dwExternalAttributes, bExecutable);
+    entry.dwCrc = data.dwCrc;
+    entry.dwUncompressedSize = static_cast<uint32_t>(data.qwRead);
+    entry.dwCompressedSize = static_cast<uint32_t>(data.qwWritten);
+    entry.dwExternalAttributes =
+        FileExternalAttributes(entry.dwExternalAttributes, data.sniffer.IsExecutable());
 
-    const uint64_t qwEnd = m_qwOffset + header.size() + qwWritten;
+    const uint64_t qwEnd = m_qwOffset + header.size() + data.qwWritten;
     header.clear();
     AppendLocalHeader(header, entry);
     if (!m_pOutput->Seek(m_qwOffset) || !m_pOutput->Write(header.data(), header.size()) ||
@@ -181,71 +196,155 @@ int CZipWriter::Commit(SEntryFields& entry, uint64_t qwEnd) {
     return kZipOk;
 }
 
-// Streams the source into the output and fills in the CRC and both sizes.
-int CZipWriter::CopyData(SEntryFields& entry, IZipSource& source, uint64_t* pqwWritten,
-                         bool* pbExecutable) {
-    const bool bDeflate = entry.wMethod == kMethodDeflated;
+// Counts entry data as it goes out, stopping where the fields or the archive
+// limit would be passed. Writes go out in blocks.
+bool CZipWriter::Emit(const SEntryFields& entry, const uint8_t* p, size_t cb, SData& data) {
     const uint64_t qwOverhead = LocalEntryOverhead(entry.strName.size());
-    z_stream* zs = nullptr;
-    if (bDeflate) {
-        if (!m_pDeflater->Begin())
-            return kZipWriteFailed;
-        zs = &m_pDeflater->m_zs;
-    }
-    CExecutableSniffer sniffer;
-    uLong crc = crc32(0, nullptr, 0);
-    uint64_t qwRead = 0;
-    uint64_t qwWritten = 0;
-    auto emit = [&](const uint8_t* p, size_t cb) {
-        qwWritten += cb;
-        if (qwWritten > kMaxEntrySize || !Fits(qwOverhead + qwWritten, entry.strName.size()))
+    while (cb) {
+        const size_t cbBlock = std::min(cb, kBlockSize);
+        data.qwWritten += cbBlock;
+        if (data.qwWritten > kMaxEntrySize ||
+            !Fits(qwOverhead + data.qwWritten, entry.strName.size()))
             return false;
-        return m_pOutput->Write(p, cb);
-    };
+        if (!m_pOutput->Write(p, cbBlock))
+            return false;
+        p += cbBlock;
+        cb -= cbBlock;
+    }
+    return true;
+}
 
+int CZipWriter::CopyStored(const SEntryFields& entry, IZipSource& source, SData& data) {
+    uLong crc = crc32(0, nullptr, 0);
     for (;;) {
         size_t cbRead = 0;
         if (!source.Read(m_pInBlock.get(), kBlockSize, &cbRead))
             return kZipCannotOpen;
-        qwRead += cbRead;
-        if (qwRead > kMaxEntrySize)
+        if (!cbRead)
+            break;
+        data.qwRead += cbRead;
+        if (data.qwRead > kMaxEntrySize)
             return kZipWriteFailed;
-        if (cbRead) {
-            crc = crc32(crc, m_pInBlock.get(), static_cast<uInt>(cbRead));
-            sniffer.Feed(m_pInBlock.get(), cbRead);
+        crc = crc32(crc, m_pInBlock.get(), static_cast<uInt>(cbRead));
+        data.sniffer.Feed(m_pInBlock.get(), cbRead);
+        if (!Emit(entry, m_pInBlock.get(), cbRead, data))
+            return kZipWriteFailed;
+        if (m_pfnProgress && data.qwRead - data.qwReported >= m_cbChunk) {
+            data.qwReported = data.qwRead;
+            m_pfnProgress(m_pProgressContext, data.qwRead, data.qwExpected);
         }
-        if (!bDeflate) {
-            if (!cbRead)
+    }
+    data.dwCrc = static_cast<uint32_t>(crc);
+    if (m_pfnProgress)
+        m_pfnProgress(m_pProgressContext, data.qwRead, data.qwExpected);
+    return kZipOk;
+}
+
+SDeflateChunk& CZipWriter::Slot(uint64_t qwChunk) {
+    return m_chunks[static_cast<size_t>(qwChunk % m_chunks.size())];
+}
+
+// Writes one compressed chunk and joins its CRC to the entry's.
+int CZipWriter::EmitChunk(const SEntryFields& entry, SDeflateChunk& chunk, SData& data) {
+    m_pPool->Wait(chunk);
+    if (!chunk.bOk)
+        return kZipWriteFailed;
+    data.dwCrc = static_cast<uint32_t>(
+        crc32_combine(data.dwCrc, chunk.dwCrc, static_cast<z_off_t>(chunk.cbData)));
+    if (!Emit(entry, chunk.pOutput.get(), chunk.cbOutput, data))
+        return kZipWriteFailed;
+    data.qwReported += chunk.cbData;
+    if (m_pfnProgress)
+        m_pfnProgress(m_pProgressContext, data.qwReported, data.qwExpected);
+    return kZipOk;
+}
+
+// The caller's thread reads chunk after chunk and writes them out in order
+// while the pool compresses those in between. A chunk is submitted once the
+// next one shows whether it was the last; an entry of one chunk is compressed
+// here, as no worker could overlap it with anything.
+int CZipWriter::CopyDeflated(const SEntryFields& entry, IZipSource& source, SData& data) {
+    // Whatever way this returns, no worker may still hold a chunk.
+    struct SCancel {
+        CDeflatePool& pool;
+        ~SCancel() { pool.Cancel(); }
+    } cancel{*m_pPool};
+
+    data.dwCrc = static_cast<uint32_t>(crc32(0, nullptr, 0));
+    const size_t nSlots = m_chunks.size();
+    uint64_t qwRead = 0;    // chunks read
+    uint64_t qwWritten = 0; // chunks written
+    for (;;) {
+        // The slot of the chunk to read must have been written out.
+        while (qwRead - qwWritten >= nSlots) {
+            const int n = EmitChunk(entry, Slot(qwWritten), data);
+            if (n != kZipOk)
+                return n;
+            ++qwWritten;
+        }
+        SDeflateChunk& chunk = Slot(qwRead);
+        if (!chunk.pInput)
+            chunk.pInput.reset(new uint8_t[kDeflateWindow + m_cbChunk]);
+        chunk.cbDictionary = 0;
+        if (qwRead) {
+            // The window before this chunk: the end of the previous chunk's
+            // dictionary and data, which sit side by side.
+            const SDeflateChunk& prev = Slot(qwRead - 1);
+            const size_t cbPrev = prev.cbDictionary + prev.cbData;
+            chunk.cbDictionary = std::min(cbPrev, kDeflateWindow);
+            std::memcpy(chunk.pInput.get(), prev.pInput.get() + cbPrev - chunk.cbDictionary,
+                        chunk.cbDictionary);
+        }
+        chunk.cbData = 0;
+        bool bEnd = false;
+        while (chunk.cbData < m_cbChunk) {
+            size_t cbRead = 0;
+            uint8_t* pAt = chunk.Data() + chunk.cbData;
+            if (!source.Read(pAt, std::min(kBlockSize, m_cbChunk - chunk.cbData), &cbRead))
+                return kZipCannotOpen;
+            if (!cbRead) {
+                bEnd = true;
                 break;
-            if (!emit(m_pInBlock.get(), cbRead))
+            }
+            data.sniffer.Feed(pAt, cbRead);
+            chunk.cbData += cbRead;
+            data.qwRead += cbRead;
+            if (data.qwRead > kMaxEntrySize)
                 return kZipWriteFailed;
-            continue;
         }
-        const int flush = cbRead ? Z_NO_FLUSH : Z_FINISH;
-        zs->next_in = m_pInBlock.get();
-        zs->avail_in = static_cast<uInt>(cbRead);
-        int rc;
-        do {
-            zs->next_out = m_pOutBlock.get();
-            zs->avail_out = static_cast<uInt>(kBlockSize);
-            rc = deflate(zs, flush);
-            if (rc == Z_STREAM_ERROR)
-                return kZipWriteFailed;
-            const size_t cbOut = kBlockSize - zs->avail_out;
-            if (cbOut && !emit(m_pOutBlock.get(), cbOut))
-                return kZipWriteFailed;
-        } while (zs->avail_out == 0);
-        if (flush == Z_FINISH) {
-            if (rc != Z_STREAM_END)
-                return kZipWriteFailed;
+        if (qwRead == 0 && bEnd) {
+            chunk.bLast = true;
+            m_pPool->CompressHere(chunk);
+            ++qwRead;
+            break;
+        }
+        if (qwRead && !chunk.cbData) {
+            // The previous chunk was the last; this one holds nothing.
+            SDeflateChunk& prev = Slot(qwRead - 1);
+            prev.bLast = true;
+            if (qwRead == 1)
+                m_pPool->CompressHere(prev);
+            else
+                m_pPool->Submit(prev);
+            break;
+        }
+        if (qwRead) {
+            SDeflateChunk& prev = Slot(qwRead - 1);
+            prev.bLast = false;
+            m_pPool->Submit(prev);
+        }
+        ++qwRead;
+        if (bEnd) {
+            chunk.bLast = true;
+            m_pPool->Submit(chunk);
             break;
         }
     }
-    entry.dwCrc = static_cast<uint32_t>(crc);
-    entry.dwUncompressedSize = static_cast<uint32_t>(qwRead);
-    entry.dwCompressedSize = static_cast<uint32_t>(qwWritten);
-    *pbExecutable = sniffer.IsExecutable();
-    *pqwWritten = qwWritten;
+    for (; qwWritten < qwRead; ++qwWritten) {
+        const int n = EmitChunk(entry, Slot(qwWritten), data);
+        if (n != kZipOk)
+            return n;
+    }
     return kZipOk;
 }
 
@@ -306,6 +405,13 @@ int ZipWriterAddFolder(HZIP hZip, const wchar_t* pszName) {
     return g_nZipLastResult = GuardCall("ZipWriterAddFolder", int(kZipWriteFailed), [&] {
                return hZip ? hZip->AddFolder(pszName) : kZipBadArgument;
            });
+}
+
+int ZipWriterSetProgress(HZIP hZip, PFNZIPPROGRESS pfnProgress, void* pContext) {
+    if (!hZip)
+        return kZipBadArgument;
+    hZip->SetProgress(pfnProgress, pContext);
+    return kZipOk;
 }
 
 int ZipWriterClose(HZIP hZip) {

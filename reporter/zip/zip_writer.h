@@ -10,6 +10,12 @@
 // that would reach 4 GiB (kZipWriteFailed). A refused or failed entry leaves
 // nothing behind: later entries and the central directory are written over it,
 // and the archive stays valid for every entry that was accepted.
+//
+// Deflated entries are compressed in chunks by worker threads (deflate_chunk.h);
+// the caller's thread reads the sources and writes the archive, and the bytes
+// are the same whatever the number of workers. Memory stays bounded: a fixed
+// number of chunks per worker is in flight, however large the source.
+#include "deflate_chunk.h"
 #include "zip_format.h"
 #include "zip_io.h"
 
@@ -32,13 +38,36 @@ enum EZipResult : int {
     kZipBadArgument = 0x10000,
 };
 
+struct SZipWriterOptions {
+    // Compression threads: 0 follows the machine's cores (at most
+    // zip::kMaxDeflateWorkers); 1 compresses on the caller's thread alone.
+    unsigned nWorkers = 0;
+    // Source bytes per deflate chunk. The archive depends on it (never on the
+    // workers); tests use small chunks to cross many cuts with little data.
+    size_t cbChunk = zip::kDeflateChunkSize;
+    // The largest archive size in bytes; tests lower it to reach the limit
+    // without gigabytes of data.
+    uint64_t qwArchiveLimit = zip::kMaxArchiveSize;
+};
+
+// Progress of the entry being added, reported on the thread that called the
+// writer, between chunks of the entry's data (at least every chunk of source
+// bytes) and once at its end: qwDone source bytes are in the archive, of the
+// qwSize the source reported when it was opened. A window thread can repaint
+// here. The callback must not call the writer.
+using PFNZIPPROGRESS = void (*)(void* pContext, uint64_t qwDone, uint64_t qwSize);
+
+namespace zip {
+class CDeflatePool;
+}
+
 // The writer behind a handle. One thread at a time.
 class CZipWriter {
 public:
-    // qwArchiveLimit: the largest archive size in bytes; tests lower it to
-    // reach the limit without gigabytes of data.
     CZipWriter(zip::IZipFileSystem& fs, std::unique_ptr<zip::IZipOutput> pOutput,
                uint64_t qwArchiveLimit = zip::kMaxArchiveSize);
+    CZipWriter(zip::IZipFileSystem& fs, std::unique_ptr<zip::IZipOutput> pOutput,
+               const SZipWriterOptions& options);
     ~CZipWriter();
     CZipWriter(const CZipWriter&) = delete;
     CZipWriter& operator=(const CZipWriter&) = delete;
@@ -49,28 +78,44 @@ public:
     // Called once; later adds fail.
     [[nodiscard]] int Close();
 
+    void SetProgress(PFNZIPPROGRESS pfnProgress, void* pContext) {
+        m_pfnProgress = pfnProgress;
+        m_pProgressContext = pContext;
+    }
+
     size_t EntryCount() const { return m_entries.size(); }
+    // Compression threads this writer uses (1: the caller's thread only).
+    unsigned WorkerCount() const { return m_nWorkers; }
 
 private:
-    struct SDeflater;
+    struct SData; // what copying an entry's data yields
 
     int WriteEntry(zip::SEntryFields& entry, zip::IZipSource* pSource, uint64_t qwExpected);
-    int CopyData(zip::SEntryFields& entry, zip::IZipSource& source, uint64_t* pqwWritten,
-                 bool* pbExecutable);
+    int CopyStored(const zip::SEntryFields& entry, zip::IZipSource& source, SData& data);
+    int CopyDeflated(const zip::SEntryFields& entry, zip::IZipSource& source, SData& data);
+    int EmitChunk(const zip::SEntryFields& entry, zip::SDeflateChunk& chunk, SData& data);
+    bool Emit(const zip::SEntryFields& entry, const uint8_t* pData, size_t cbData, SData& data);
+    zip::SDeflateChunk& Slot(uint64_t qwChunk);
     int Commit(zip::SEntryFields& entry, uint64_t qwEnd);
     bool Rewind();
     bool Fits(uint64_t qwEntryBytes, size_t cbName) const;
 
     zip::IZipFileSystem& m_fs;
     std::unique_ptr<zip::IZipOutput> m_pOutput;
-    uint64_t m_qwArchiveLimit;
+    const uint64_t m_qwArchiveLimit;
+    const size_t m_cbChunk;
+    const unsigned m_nWorkers;
     uint64_t m_qwOffset = 0;      // end of the last complete entry
     uint64_t m_qwCentralSize = 0; // bytes the central directory will take
     bool m_bRewind = false;       // a failed entry left the position unknown
     std::vector<zip::SEntryFields> m_entries;
     std::unique_ptr<uint8_t[]> m_pInBlock;
-    std::unique_ptr<uint8_t[]> m_pOutBlock;
-    std::unique_ptr<SDeflater> m_pDeflater;
+    // Chunks of the entry being deflated, used round-robin: chunk k lives in
+    // slot k % size, so the count of slots bounds what is in memory.
+    std::vector<zip::SDeflateChunk> m_chunks;
+    std::unique_ptr<zip::CDeflatePool> m_pPool;
+    PFNZIPPROGRESS m_pfnProgress = nullptr;
+    void* m_pProgressContext = nullptr;
 };
 
 // Handle of the writer API: empty (null) when creation failed.
@@ -92,5 +137,9 @@ int ZipWriterAddFolder(HZIP hZip, const wchar_t* pszName);
 // Writes the central directory, closes the file and releases the writer; the
 // handle is invalid afterwards, whatever the result.
 int ZipWriterClose(HZIP hZip);
+// Sets (or, with null, clears) the progress callback of the writer. Not a
+// create, add or close call: g_nZipLastResult keeps its value. kZipBadArgument
+// for an empty handle.
+int ZipWriterSetProgress(HZIP hZip, PFNZIPPROGRESS pfnProgress, void* pContext);
 
 } // namespace ostrel

@@ -1,6 +1,7 @@
 #include "command_dispatcher.h"
 
 #include "data_parsers.h"
+#include "guard.h"
 #include "status_codes.h"
 
 namespace torvex {
@@ -10,7 +11,9 @@ CCommandDispatcher::CCommandDispatcher(const SServerPorts& ports)
       m_transport(m_link, ports.m_box, ports.m_serial, ports.m_clock, ports.m_hooks),
       m_sensor(m_transport, m_mailbox, m_answers, m_view),
       m_linkCommands(m_transport, ports.m_slots, ports.m_bluefind, ports.m_hooks, m_view),
-      m_direct(ports.m_slots, m_mailbox, m_view) {
+      m_direct(ports.m_slots, m_mailbox, m_view),
+      m_filter(ports.m_files, ports.m_hooks),
+      m_readout(m_transport, ports.m_files, ports.m_imageShell, m_view) {
     m_transport.SetPreArm(&m_sensor);
 }
 
@@ -117,9 +120,20 @@ SAnswer CCommandDispatcher::Run(uint64_t nWide) {
         return any([&] { return bDirect ? m_direct.ReadBox(nSlot) : m_sensor.ReadBox(); });
     case kCmdReadState:
         return any([&] { return bDirect ? m_direct.ReadState() : m_sensor.ReadState(); });
-    case kCmdReadImage:
-        // Image readout comes with a later stage; nothing is faked meanwhile.
-        return any([&] { return NotYet(); });
+    case kCmdReadImage: {
+        const SImageRequest request = ParseImageRequest(m_mailbox.ReadString("DATA", "3"));
+        std::optional<SPreview> preview;
+        if (request.m_bPreview)
+            preview = SPreview{request.m_nX, request.m_nY};
+        const uint8_t nMode = static_cast<uint8_t>(request.m_nMode);
+        return any([&] {
+            if (bDirect)
+                return NotYet(); // direct sensors' images come with the acquisition engine
+            // Megabytes of buffers: running out answers 8 and clears the busy flag.
+            return ostrel::GuardCall("ReadImage", AnswerText(kNoRoom, ""),
+                                     [&] { return m_readout.ReadImage(nMode, preview); });
+        });
+    }
     case kCmdReadTransferRate:
         return any([&] { return AnswerText(kOk, std::to_string(m_view.m_nTransferRate)); });
     case kCmdReadBattery:
@@ -164,9 +178,7 @@ SAnswer CCommandDispatcher::Run(uint64_t nWide) {
 
     case kCmdFilterImage: {
         const std::string strPath = data();
-        return any([&] {
-            return m_ports.m_hooks.FileExists(strPath) ? NotYet() : AnswerCode(kFileMissing);
-        });
+        return any([&] { return m_filter.FilterImage(strPath); });
     }
     default:
         return AnswerCode(kRejected);

@@ -6,6 +6,10 @@
 #include "command_numbers.h"
 #include "direct_commands.h"
 #include "direct_slots.h"
+#include "image_commands.h"
+#include "image_files.h"
+#include "image_readout.h"
+#include "image_shell.h"
 #include "link_commands.h"
 #include "mailbox.h"
 #include "sensor_commands.h"
@@ -23,6 +27,8 @@ struct SServerPorts {
     IShellHooks& m_hooks;
     IBluefind& m_bluefind;
     IDirectSlots& m_slots;
+    IImageFiles& m_files; // bitmap files of the image commands
+    IImageShell& m_imageShell;
 };
 
 class CCommandDispatcher {
@@ -55,6 +61,9 @@ private:
     CSensorCommands m_sensor;
     CLinkCommands m_linkCommands;
     CDirectCommands m_direct;
+    // ---- image commands (300, 44) ----
+    CFilterCommand m_filter;
+    CImageReadout m_readout;
 };
 
 } // namespace torvex

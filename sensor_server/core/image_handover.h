@@ -12,9 +12,9 @@
 namespace torvex {
 
 // The temporary folder of the user and its files.
-class IImageFiles {
+class IHandoverFiles {
 public:
-    virtual ~IImageFiles() = default;
+    virtual ~IHandoverFiles() = default;
     // The temporary folder, ending in a backslash.
     virtual std::string TempFolder() = 0;
     // The last image's path: prefix "ACQ", unique number 1, extension "BMP".
@@ -28,7 +28,7 @@ constexpr const char* kOscillogramFileName = "LASTACQ2.OSC";
 
 class CImageHandOver {
 public:
-    CImageHandOver(IImageFiles& files, SViewState& view) : m_files(files), m_view(view) {}
+    CImageHandOver(IHandoverFiles& files, SViewState& view) : m_files(files), m_view(view) {}
 
     // Handles a copy-data message. Only identifier -10 with a record of
     // exactly one of the two geometries is used; anything else is ignored.
@@ -36,7 +36,7 @@ public:
     bool OnCopyData(uint32_t nIdentifier, const uint8_t* pData, size_t nSize);
 
 private:
-    IImageFiles& m_files;
+    IHandoverFiles& m_files;
     SViewState& m_view;
 };
 

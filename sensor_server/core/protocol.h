@@ -10,8 +10,9 @@
 //   4. state bits of the B0 03 reply
 //   5. blemish table
 //   6. serial envelope
-//   7. direct sensors: request packets, replies, status packets
-// The image streams get sections of their own after these.
+//   7. image streams: serial packets, the 50-byte image header, the box's
+//      bitmap stream, the image buffer and its resolution table
+//   8. direct sensors: request packets, replies, status packets
 #include "byte_reader.h"
 
 #include <array>
@@ -263,7 +264,80 @@ constexpr uint8_t kEnvelopeKindFrame = 0x01;
 constexpr uint8_t kEnvelopeKindStream = 0x02; // image packets
 constexpr uint8_t kEnvelopeLength = 8;        // bytes 2 and 3, little-endian
 
-// ---- 7. Direct sensors ----------------------------------------------------
+// ---- 7. Image streams -----------------------------------------------------
+// After D0 01 m (m = image mode in byte 2) the wireless sensor streams
+// packets: 5 header bytes (start, kind 2 in the low two bits, length L as
+// two bytes, header sum), L payload bytes, the payload's sum. L = 0 ends the
+// stream. The box instead serves a bitmap file on its bulk pipe.
+constexpr size_t kAtImageMode = 2; // of the request frame
+constexpr uint8_t kImageModePlain0 = 0;
+constexpr uint8_t kImageModePlain1 = 1;
+constexpr uint8_t kImageModeReference = 17; // kept as the reference of mode 2
+constexpr uint8_t kImageModeCompressed = 2; // decoded against the reference
+constexpr uint8_t kImageModeDefault = 3;    // ReadImage without DATA
+
+constexpr size_t kPacketHeaderSize = 5;
+constexpr size_t kAtPacketLength = 2; // little-endian
+constexpr size_t kAtPacketSum = 4;
+
+// The first packet starts with the image header.
+constexpr size_t kImageHeaderSize = 50;
+constexpr size_t kAtImageWidth = 10;  // 16-bit; doubled in mode 2
+constexpr size_t kAtImageHeight = 12; // 16-bit
+constexpr size_t kAtWidthDivisor = 16;
+constexpr size_t kAtHeightDivisor = 17;
+
+// Box bitmap stream: the first read, and the total the box sends for an
+// image of width x height: ((w h + 1082) rounded down to 256) + 256, plus
+// 512 for polled boxes when that is not a multiple of 1024.
+constexpr size_t kBoxFirstRead = 1024;
+constexpr size_t kBoxReadPiece = 65536;
+constexpr size_t kAtBoxWidth = 18; // in the stream's file header
+constexpr size_t kAtBoxHeight = 22;
+inline uint64_t BoxStreamSize(uint64_t nPixels, bool bPolled) {
+    uint64_t n = ((nPixels + 1082) & ~uint64_t(255)) + 256;
+    if (bPolled && n % 1024 != 0)
+        n += 512;
+    return n;
+}
+
+// The image buffer: 40-byte info header, 1024-byte grey palette, pixels.
+constexpr size_t kImageBufferSize = 2051334;
+constexpr size_t kInfoSize = 40;
+constexpr size_t kGreyPaletteSize = 1024;
+constexpr size_t kPixelsAt = kInfoSize + kGreyPaletteSize;
+constexpr size_t kFileHeaderSize = 14;
+// Info header fields (offsets within the 40 bytes).
+constexpr size_t kInfoAtWidth = 4;
+constexpr size_t kInfoAtHeight = 8;
+constexpr size_t kInfoAtPlanes = 12;
+constexpr size_t kInfoAtBitCount = 14;
+constexpr size_t kInfoAtImageSize = 20;
+constexpr size_t kInfoAtXPerMetre = 24;
+constexpr size_t kInfoAtYPerMetre = 28;
+constexpr size_t kInfoAtColoursUsed = 32;
+
+// Pixels per metre by image height.
+inline uint32_t PixelsPerMetre(uint32_t nHeight) {
+    switch (nHeight) {
+    case 171:
+    case 205:
+        return 5682;
+    case 342:
+    case 410:
+        return 11364;
+    case 684:
+    case 820:
+        return 22728;
+    case 1368:
+    case 1640:
+        return 45455;
+    default:
+        return 0;
+    }
+}
+
+// ---- 8. Direct sensors ----------------------------------------------------
 // Second-generation sensors with their own USB controller: an 8-byte request
 // packet out, an optional data phase, a 2-byte reply in; status packets on
 // an interrupt endpoint of their own.

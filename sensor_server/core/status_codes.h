@@ -8,6 +8,7 @@ enum EStatus : int {
     kOk = 0,
     kBadValue = 1,        // value out of range
     kFileMissing = 2,     // FilterImage source absent
+    kNoRoom = 8,          // image larger than its buffer, or a first packet too short
     kNoDirectSensor = 10, // direct-only command without a direct sensor
     kBadData = 11,        // malformed DATA of a direct command
     kEnvelopeBad = 13,    // serial reply failed its envelope checks

@@ -243,4 +243,21 @@ int CTransport::PulseArm() {
     return FinishUsb(nCode);
 }
 
+int CTransport::ReadSerialBytes(uint8_t* pBuffer, size_t nSize) {
+    size_t nHave = 0;
+    while (nHave < nSize) {
+        size_t nDone = 0;
+        const int nCode = m_serial.Read(m_link.m_strDevicePath, pBuffer + nHave, nSize - nHave,
+                                        nDone, m_link.m_nSerialBytes);
+        if (nCode != kOk)
+            return nCode; // the link closed the port
+        if (nDone == 0) {
+            m_serial.Close();
+            return kIoPending; // a completed read with nothing: the line went quiet
+        }
+        nHave += nDone;
+    }
+    return kOk;
+}
+
 } // namespace torvex

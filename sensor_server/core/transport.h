@@ -48,6 +48,13 @@ public:
     [[nodiscard]] int ReadBlock(uint8_t nBlock, CBlock& block);
     [[nodiscard]] int WriteBlock(uint8_t nBlock, const CBlock& block);
     [[nodiscard]] int PulseArm();
+    // Image streams after the request frame: exactly nSize bytes from the
+    // serial port (counted in the serial byte counter), or up to nSize
+    // bytes from the opened box.
+    [[nodiscard]] int ReadSerialBytes(uint8_t* pBuffer, size_t nSize);
+    [[nodiscard]] int ReadBoxStream(uint8_t* pBuffer, size_t nSize, size_t& nDone) {
+        return m_box.ReadStream(pBuffer, nSize, nDone);
+    }
 
     SLinkState& Link() { return m_link; }
     IClock& Clock() { return m_clock; }

@@ -48,7 +48,7 @@ CPixels Random(size_t n, uint32_t nSeed, uint16_t nLo = 0, uint16_t nHi = 16383)
 // A calibration file written field by field.
 CBytes Ffc(uint32_t w, uint32_t h, int16_t d, int32_t b, int8_t u, const CBytes& indices,
            uint8_t nVersion = 0) {
-    CBytes f(128, 0);
+    CBytes f(128 + indices.size(), 0);
     auto put = [&](size_t at, uint32_t v, int n) {
         for (int i = 0; i < n; ++i)
             f[at + i] = static_cast<uint8_t>(v >> (8 * i));
@@ -59,7 +59,7 @@ CBytes Ffc(uint32_t w, uint32_t h, int16_t d, int32_t b, int8_t u, const CBytes&
     put(16, static_cast<uint32_t>(b), 4);
     f[20] = static_cast<uint8_t>(u);
     f[22] = nVersion;
-    f.insert(f.end(), indices.begin(), indices.end());
+    std::copy(indices.begin(), indices.end(), f.begin() + 128);
     return f;
 }
 
@@ -364,7 +364,7 @@ TEST(DirectImage, GreyMapAndBitmap) {
 
 namespace {
 
-class CMemoryFiles final : public IImageFiles {
+class CMemoryFiles final : public IHandoverFiles {
 public:
     std::string TempFolder() override { return "T:\\tmp\\"; }
     std::string LastImagePath() override { return "T:\\tmp\\ACQ1.BMP"; }

@@ -71,10 +71,10 @@ TEST(Dispatcher, LaterStagesAnswerHonestly) {
         {kCmdAcquireImage, "", kNoDirectSensor, ""},
         {kCmdCaptureOscillogram, "", kNoDirectSensor, ""},
         {kCmdReadEnergy, "", kNoDirectSensor, ""},
-        {kCmdReadImage, "3", kNotImplemented, ""},
+        {kCmdReadImage, "3", kNoLink, ""}, // no link opened yet
         {kCmdReadTransferRate, "", kOk, "0"},
         {kCmdFilterImage, "C:\\none.bmp", kFileMissing, ""},
-        {kCmdFilterImage, "C:\\there.bmp", kNotImplemented, ""},
+        {kCmdFilterImage, "C:\\there.bmp", kBadData, ""}, // there, but unreadable
         {kCmdReadDevicePath, "", kBadValue, ""},
         {kCmdCloseDevices, "", kOk, ""},
     };
@@ -204,8 +204,11 @@ TEST(Dispatcher, RoutingWithDirectSensorsOpen) {
     sim::CVirtualClock unused;
     sim::CSimulation simulation(sim::ParseSimConfig("box=5841;clock=virtual"), unused);
     CAbsentSerialPort serial;
+    CMemoryFiles files;
+    CFakeImageShell imageShell;
     CCommandDispatcher dispatcher(SServerPorts{store, simulation.BoxPort(), serial,
-                                               simulation.Clock(), hooks, bluefind, slots});
+                                               simulation.Clock(), hooks, bluefind, slots, files,
+                                               imageShell});
     auto send = [&](unsigned nCommand, const std::string& data) {
         store.Write("TORVEX", "DATA", data);
         dispatcher.Dispatch(nCommand);

@@ -2,6 +2,7 @@
 // Recording fakes of the server's ports and a fixture that runs commands
 // through the dispatcher against simulated devices.
 #include "command_dispatcher.h"
+#include "memory_files.h"
 #include "simulation.h"
 #include "status_codes.h"
 
@@ -101,7 +102,7 @@ public:
         : m_sim(sim::ParseSimConfig(strSim + ";clock=virtual"), m_sim_unusedClock()),
           m_slots(m_sim.UsbBus(), m_sim.Clock()),
           m_dispatcher(SServerPorts{m_store, m_sim.BoxPort(), SerialPort(), m_sim.Clock(), m_hooks,
-                                    m_bluefind, m_slots}) {}
+                                    m_bluefind, m_slots, m_files, m_imageShell}) {}
 
     // Client side of the handshake: READY 0, DATA, post, then the answer.
     SReply Send(uint64_t nCommand, const std::string* pData = nullptr) {
@@ -135,6 +136,8 @@ public:
     CMemoryStore m_store;
     CFakeHooks m_hooks;
     CFakeBluefind m_bluefind;
+    CMemoryFiles m_files;
+    CFakeImageShell m_imageShell;
     CAbsentSerialPort m_absentSerial;
     sim::CSimulation m_sim;
     CDirectSlots m_slots; // on the simulation's direct sensors (none unless named)

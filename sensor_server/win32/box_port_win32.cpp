@@ -73,6 +73,15 @@ int CWin32BoxPort::WriteFrame(const uint8_t* pFrame) {
     return kOk;
 }
 
+int CWin32BoxPort::ReadStream(uint8_t* pBuffer, size_t nSize, size_t& nDone) {
+    nDone = 0;
+    DWORD nRead = 0;
+    if (!::ReadFile(m_device.get(), pBuffer, static_cast<DWORD>(nSize), &nRead, nullptr))
+        return ostrel::LastErrorCode();
+    nDone = nRead;
+    return kOk;
+}
+
 int CWin32BoxPort::ReadFrame(uint8_t* pFrame) {
     DWORD nReturned = 0;
     if (!::DeviceIoControl(m_device.get(), kIoctlReadFrame, nullptr, 0, pFrame, 8, &nReturned,

@@ -32,13 +32,13 @@ CDeviceSet::CDeviceSet() : m_store(RunningMailboxPath()) {
 
 SServerPorts CDeviceSet::Ports() {
     if (!m_pSimulation)
-        return SServerPorts{m_store, m_box, m_serial, m_clock, m_hooks, m_bluefind, *m_pSlots};
+        return SServerPorts{m_store, m_box, m_serial, m_clock, m_hooks, m_bluefind, *m_pSlots, m_files, m_imageShell};
     ISerialPort& serial = m_pSimulation->SerialPort()
                               ? static_cast<ISerialPort&>(*m_pSimulation->SerialPort())
                               : m_serial;
     return SServerPorts{
-        m_store,  m_pSimulation->BoxPort(), serial, m_pSimulation->Clock(), m_hooks, m_bluefind,
-        *m_pSlots};
+        m_store, m_pSimulation->BoxPort(), serial, m_pSimulation->Clock(), m_hooks, m_bluefind,
+        *m_pSlots, m_files, m_imageShell};
 }
 
 } // namespace torvex

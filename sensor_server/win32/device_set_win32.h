@@ -3,6 +3,8 @@
 // read once at start, switches to simulated devices (its text is described
 // in sim/sim_config.h); without it every port is the real Win32 one.
 #include "box_port_win32.h"
+#include "image_files_win32.h"
+#include "image_shell_win32.h"
 #include "command_dispatcher.h"
 #include "platform_win32.h"
 #include "profile_store_win32.h"
@@ -28,6 +30,8 @@ private:
     CTickClock m_clock;
     CWin32ShellHooks m_hooks;
     CWin32Bluefind m_bluefind;
+    CWin32ImageFiles m_files;
+    CWin32ImageShell m_imageShell;
     CWin32BoxPort m_box;
     CWin32SerialPort m_serial;
     CWin32UsbDeviceMaker m_usb;

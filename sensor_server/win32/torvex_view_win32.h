@@ -3,7 +3,7 @@
 // it for every command message the frame forwards.
 #include "command_dispatcher.h"
 #include "device_set_win32.h"
-#include "image_files_win32.h"
+#include "handover_files_win32.h"
 #include "image_handover.h"
 #include "image_record.h"
 
@@ -23,7 +23,7 @@ private:
     LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
 
     CCommandDispatcher m_dispatcher;
-    CWin32ImageFiles m_files;
+    CWin32HandoverFiles m_files;
     CImageHandOver m_handOver{m_files, m_dispatcher.View()};
 };
 

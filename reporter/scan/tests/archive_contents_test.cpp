@@ -3,9 +3,16 @@
 #include "archive_fakes.h"
 #include "thumbnail_reference.h"
 
+#include "utf16.h"
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <random>
+
+#include <stdlib.h>
+#include <unistd.h>
 
 using namespace ostrel;
 using namespace ostrel::test;
@@ -376,3 +383,36 @@ TEST(CArchiveSteps, NoArchiveEveryStepFails) {
 }
 
 } // namespace
+
+// The scan dialog repaints from this callback while a large file compresses:
+// it must run during the entry, not only once the archive is closed.
+TEST(ZipArchiveFactory, ReportsProgressWhileALargeFileIsCompressed) {
+    char tmpl[] = "/tmp/zip_progress_testXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    {
+        std::ofstream out(dir + "/big.raw", std::ios::binary);
+        std::mt19937 rng(7);
+        for (int i = 0; i < 3 * 1024 * 1024 / 4; ++i) {
+            const uint32_t word = rng();
+            out.write(reinterpret_cast<const char*>(&word), sizeof word);
+        }
+    }
+    int calls = 0;
+    bool closed = false;
+    auto factory = MakeZipArchiveFactory([&] {
+        EXPECT_FALSE(closed);
+        ++calls;
+    });
+    auto archive = factory->Create(Utf8ToWide(dir + "/a.zip"));
+    ASSERT_TRUE(archive);
+    EXPECT_EQ(archive->AddFile(L"big.raw", Utf8ToWide(dir + "/big.raw")), 0);
+    const int duringEntry = calls;
+    EXPECT_EQ(archive->Close(), 0);
+    closed = true;
+    // 3 MiB in 128 KiB chunks: many reports before the entry ended.
+    EXPECT_GE(duringEntry, 10);
+    std::remove((dir + "/big.raw").c_str());
+    std::remove((dir + "/a.zip").c_str());
+    rmdir(tmpl);
+}

@@ -1,9 +1,12 @@
 // Archives written through the POSIX adapter, checked by independent readers:
 // Info-ZIP unzip and zipinfo, 7-Zip, Python's zipfile and libarchive's bsdtar.
+// The writer runs with several workers, so the readers see chunked streams.
 // A missing reader is a failure, not a skip: the suite needs the Debian
 // packages unzip, 7zip, python3 and libarchive-tools.
 #include "zip_writer.h"
 
+#include "bench_data.h"
+#include "still_times.h"
 #include "utf16.h"
 #include "zip_test_support.h"
 
@@ -118,6 +121,13 @@ protected:
 
     static std::string PathOf(const std::string& name) { return (s_dir / name).string(); }
 
+    static std::string ReadAll(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+
     static std::string WriteFile(const std::string& name, const std::string& data) {
         const std::string path = PathOf(name);
         fs::create_directories(fs::path(path).parent_path());
@@ -125,12 +135,19 @@ protected:
         return path;
     }
 
-    // Writes the archive through the public API; each expectation is added in order.
+    // Writes the archive through the public API; each expectation is added in
+    // order. Three workers, whatever the machine has.
     static std::string Build(const std::string& archive, const std::vector<SExpect>& expects,
-                             const std::vector<std::wstring>& names) {
+                             const std::vector<std::wstring>& names, unsigned nWorkers = 3,
+                             zip::IZipFileSystem& pfs = zip::PlatformFileSystem()) {
         const std::string path = PathOf(archive);
-        HZIP h = ZipWriterCreate(Utf8ToWide(path).c_str());
-        EXPECT_NE(h, nullptr);
+        SZipWriterOptions options;
+        options.nWorkers = nWorkers;
+        std::unique_ptr<zip::IZipOutput> pOutput = pfs.CreateOutput(Utf8ToWide(path));
+        EXPECT_NE(pOutput, nullptr);
+        if (!pOutput)
+            return path;
+        HZIP h = new CZipWriter(pfs, std::move(pOutput), options);
         for (size_t i = 0; i < expects.size(); ++i) {
             const SExpect& e = expects[i];
             const int n = e.IsFolder() ? ZipWriterAddFolder(h, names[i].c_str())
@@ -382,6 +399,94 @@ TEST_F(ZipPeerTest, HundredMegabyteFile) {
     }
     const std::vector<SExpect> expects = {File("Acquisition.log", path)};
     CheckAll(Build("big.zip", expects, {L"Acquisition.log"}), expects, true);
+}
+
+// Around the chunk size: one byte short, exactly one and two chunks (the last
+// chunk is full, the end shows only at the next read), one byte over, and an
+// incompressible run across a cut.
+TEST_F(ZipPeerTest, FilesAroundTheChunkSize) {
+    const size_t c = zip::kDeflateChunkSize;
+    struct {
+        const char* name;
+        std::string data;
+    } const kFiles[] = {
+        {"short.log", MakeText(c - 1, 1)},
+        {"one.log", MakeText(c, 2)},
+        {"two.log", MakeText(2 * c, 3)},
+        {"over.log", MakeText(c + 1, 4)},
+        {"mixed.log", MakeText(c - 1000, 5) + MakeNoise(c + 3000, 5) + MakeText(c, 6)},
+    };
+    std::vector<SExpect> expects;
+    std::vector<std::wstring> names;
+    for (const auto& f : kFiles) {
+        expects.push_back(File(f.name, WriteFile(std::string("edges/") + f.name, f.data)));
+        names.push_back(Utf8ToWide(f.name));
+    }
+    CheckAll(Build("edges.zip", expects, names), expects, true);
+}
+
+// The kinds of files a support archive holds, and one large file: 1, 2, 3 and
+// 8 workers write the same bytes, and the readers accept them.
+TEST_F(ZipPeerTest, SameArchiveForEveryWorkerCount) {
+    bench::CStillTimes still;
+    std::vector<SExpect> expects;
+    std::vector<std::wstring> names;
+    auto add = [&](const std::string& name, const std::string& data, bool bStored = false) {
+        expects.push_back(File(name, WriteFile("set/" + name, data), bStored));
+        names.push_back(Utf8ToWide(name));
+    };
+    for (int i = 0; i < 2; ++i) {
+        add("Logs/Acquisition" + std::to_string(i) + ".log", bench::MakeLog(1500000 + i, 10 + i));
+        add("Images/Image" + std::to_string(i) + ".raw", bench::MakeRawImage(640, 480, 20 + i));
+    }
+    for (int i = 0; i < 40; ++i) {
+        add("Settings/Device" + std::to_string(i) + ".ini", bench::MakeIni(30 + i));
+        add("Thumbs/Thumb" + std::to_string(i) + ".bmp", bench::MakeBmp(64, 48, 40 + i));
+    }
+    add("Archives/Old.log.gz", bench::MakeGzip(300000, 50), true);
+
+    const std::string reference = ReadAll(Build("set1.zip", expects, names, 1, still));
+    for (unsigned n : {2u, 3u, 8u}) {
+        const std::string archive = "set" + std::to_string(n) + ".zip";
+        EXPECT_TRUE(ReadAll(Build(archive, expects, names, n, still)) == reference)
+            << n << " workers";
+    }
+    CheckAll(PathOf("set2.zip"), expects, true);
+
+    // 300 MiB made quickly: log lines repeated with changes every 700 bytes
+    // (long matches, across every cut), and a MiB of noise every 32 MiB.
+    const std::string path = PathOf("large/Acquisition.log");
+    fs::create_directories(fs::path(path).parent_path());
+    {
+        const std::string lines = MakeText(10000, 12);
+        const std::string noise = MakeNoise(1 << 20, 12);
+        std::ofstream out(path, std::ios::binary);
+        std::string piece;
+        for (unsigned i = 0; i < 300; ++i) {
+            if (i % 32 == 31) {
+                out.write(noise.data(), noise.size());
+                continue;
+            }
+            piece.clear();
+            while (piece.size() < (1u << 20))
+                piece += lines;
+            piece.resize(1 << 20);
+            for (size_t j = 0; j < piece.size(); j += 700)
+                piece[j] = static_cast<char>(i * 7 + j);
+            out.write(piece.data(), piece.size());
+        }
+    }
+    const std::vector<SExpect> large = {File("Acquisition.log", path)};
+    const std::vector<std::wstring> largeName = {L"Acquisition.log"};
+    const std::string largeReference = ReadAll(Build("large1.zip", large, largeName, 1, still));
+    for (unsigned n : {2u, 3u, 8u}) {
+        const std::string archive = "large" + std::to_string(n) + ".zip";
+        EXPECT_TRUE(ReadAll(Build(archive, large, largeName, n, still)) == largeReference)
+            << n << " workers";
+    }
+    const SRun t = RunTool("unzip -tq " + Quote(PathOf("large8.zip")));
+    EXPECT_EQ(t.nStatus, 0) << t.strOut;
+    EXPECT_NE(t.strOut.find("No errors detected"), std::string::npos) << t.strOut;
 }
 
 namespace {

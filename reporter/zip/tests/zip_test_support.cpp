@@ -234,7 +234,7 @@ namespace {
 
 class CMemorySource final : public zip::IZipSource {
 public:
-    explicit CMemorySource(const CMemoryFileSystem::SFile& file) : m_file(file) {}
+    explicit CMemorySource(CMemoryFileSystem::SFile& file) : m_file(file) {}
     bool Read(void* pBuffer, size_t cbBuffer, size_t* pcbRead) override {
         if (m_qwPos >= m_file.qwFailReadAfter)
             return false;
@@ -248,12 +248,13 @@ public:
         else
             std::memset(pBuffer, 0, static_cast<size_t>(cb)); // generated zeros
         m_qwPos += cb;
+        m_file.qwBytesRead += cb;
         *pcbRead = static_cast<size_t>(cb);
         return true;
     }
 
 private:
-    const CMemoryFileSystem::SFile& m_file;
+    CMemoryFileSystem::SFile& m_file;
     uint64_t m_qwPos = 0;
 };
 

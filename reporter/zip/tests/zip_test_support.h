@@ -86,6 +86,7 @@ public:
         uint64_t qwFailReadAfter = UINT64_MAX;
         size_t cbMaxRead = SIZE_MAX; // short reads, as pipes and networks give
         bool bRefuseOpen = false;
+        uint64_t qwBytesRead = 0; // handed out so far, over every opening
     };
     std::map<std::wstring, SFile> files;
     std::shared_ptr<CMemoryOutput::SState> pOutput = std::make_shared<CMemoryOutput::SState>();

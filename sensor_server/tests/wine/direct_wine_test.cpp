@@ -1,7 +1,7 @@
 // TORVEX.exe with simulated direct sensors, served to a separate client
 // process: detection order, the answer format of every direct command,
 // memory pages into PAGE, status waits, faults of the sensor.
-#include "image_files_win32.h"
+#include "handover_files_win32.h"
 #include "server_client.h"
 
 #include <gtest/gtest.h>
@@ -163,7 +163,7 @@ TEST(DirectWine, HandOverWritesTheImageFiles) {
     const std::string folder = temp;
     for (const char* name : {"LASTACQ2.RAW", "LASTACQ2.OSC", "ACQ1.BMP"})
         ::DeleteFileA((folder + name).c_str());
-    torvex::CWin32ImageFiles files;
+    torvex::CWin32HandoverFiles files;
     torvex::SViewState view;
     torvex::CImageHandOver handOver(files, view);
     const std::vector<uint8_t> record = ImageRecord();

@@ -28,8 +28,10 @@ socat_pid=$!
 for _ in $(seq 50); do [ -e "$work/sensor" ] && [ -e "$work/wine" ] && break; sleep 0.1; done
 [ -e "$work/wine" ] || { echo "socat did not make its terminals"; cat "$work/socat.log"; exit 1; }
 
-# The first battery answer comes in a bad envelope.
-"$simulator" "$work/sensor" "fault=badenv:C00A:0:1" 2>"$work/sim.log" &
+# The first battery answer comes in a bad envelope; images are 400 x 342;
+# the first mode-1 image has a bad checksum, the second a short first
+# packet, and a mode-0 image stops after 30000 bytes.
+"$simulator" "$work/sensor" "fault=badenv:C00A:0:1;image=400x342;fault=badsum:D00101:0:1;fault=short:D00101:40:1;fault=cut:D00100:30000:1" 2>"$work/sim.log" &
 sim_pid=$!
 ln -sf "$(readlink -f "$work/wine")" "$WINEPREFIX/dosdevices/com7"
 

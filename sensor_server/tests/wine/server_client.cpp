@@ -1,15 +1,15 @@
 #include "server_client.h"
 
+#include "module_path.h"
+#include "path_text.h"
+
 #include <cstdlib>
 #include <vector>
 
 namespace torvex::client {
 
 std::wstring OwnFolder() {
-    wchar_t path[MAX_PATH];
-    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring s(path, n);
-    return s.substr(0, s.rfind(L'\\') + 1);
+    return ostrel::FolderOfModulePath(ostrel::GetRunningModulePath());
 }
 
 std::string Narrow(const std::wstring& text) {

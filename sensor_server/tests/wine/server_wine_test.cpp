@@ -74,9 +74,9 @@ TEST(ServerWine, BoxCommandsThroughTheMailbox) {
                  {30, box.c_str(), 0, ""},
                  {46, nullptr, 0, ""},
                  {99, nullptr, 22, ""},
-                 {11, nullptr, 0, ""}, // Bluefind beside Wine's own Bluetooth: no sensor
-                 {44, "3", 120, ""},
-                 {45, nullptr, 0, "0"},
+                 {11, nullptr, 0, ""},  // Bluefind beside Wine's own Bluetooth: no sensor
+                 {44, "3", 0, nullptr}, // the box's image: the temporary bitmap
+                 {45, nullptr, 0, nullptr},
                  {210, nullptr, 10, ""},
                  {212, "R;141;0;64", 10, ""},
                  {300, "C:\\no\\such.bmp", 2, ""},
