@@ -1,5 +1,6 @@
 #include "sim_config.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace torvex::sim {
@@ -25,23 +26,30 @@ long Dec(const std::string& text) {
     return std::strtol(text.c_str(), nullptr, 10);
 }
 
+// A fault kind by its name in the switch's text.
+template <typename E> struct SKind {
+    const char* m_pName;
+    E m_eKind;
+};
+template <typename E, size_t N>
+bool KindOf(const std::string& name, const SKind<E> (&kinds)[N], E& eKind) {
+    for (const SKind<E>& k : kinds)
+        if (name == k.m_pName) {
+            eKind = k.m_eKind;
+            return true;
+        }
+    return false;
+}
+
 bool ParseFault(const std::string& text, SFaultRule& rule) {
     const std::vector<std::string> f = Split(text, ':');
-    static const struct {
-        const char* m_pName;
-        EFault m_eKind;
-    } kinds[] = {{"busy", EFault::Busy},        {"reject", EFault::Reject},
-                 {"silent", EFault::Silent},    {"wrong", EFault::Wrong},
-                 {"late", EFault::Late},        {"badenv", EFault::BadEnvelope},
-                 {"gone", EFault::Gone},        {"badsum", EFault::BadSum},
-                 {"short", EFault::ShortFirst}, {"cut", EFault::Cut}};
-    bool bKnown = false;
-    for (const auto& k : kinds)
-        if (f[0] == k.m_pName) {
-            rule.m_eKind = k.m_eKind;
-            bKnown = true;
-        }
-    if (!bKnown)
+    static const SKind<EFault> kinds[] = {
+        {"busy", EFault::Busy},        {"reject", EFault::Reject},
+        {"silent", EFault::Silent},    {"wrong", EFault::Wrong},
+        {"late", EFault::Late},        {"badenv", EFault::BadEnvelope},
+        {"gone", EFault::Gone},        {"badsum", EFault::BadSum},
+        {"short", EFault::ShortFirst}, {"cut", EFault::Cut}};
+    if (!KindOf(f[0], kinds, rule.m_eKind))
         return false;
     if (f.size() > 1 && f[1] != "*" && !f[1].empty()) {
         const uint64_t v = Hex(f[1].substr(0, 4));
@@ -55,6 +63,39 @@ bool ParseFault(const std::string& text, SFaultRule& rule) {
     if (f.size() > 3)
         rule.m_nTimes = static_cast<int>(Dec(f[3]));
     return true;
+}
+
+bool ParseDirectFault(const std::string& text, SDirectFaultRule& rule) {
+    const std::vector<std::string> f = Split(text, ':');
+    static const SKind<EDirectFault> kinds[] = {
+        {"working", EDirectFault::Working}, {"sequence", EDirectFault::Sequence},
+        {"status", EDirectFault::Status},   {"short", EDirectFault::Short},
+        {"gone", EDirectFault::Gone},       {"silent", EDirectFault::Silent}};
+    if (!KindOf(f[0], kinds, rule.m_eKind))
+        return false;
+    if (f.size() > 1 && f[1] != "*" && !f[1].empty())
+        rule.m_nRequest = static_cast<int>(Hex(f[1]) & 0xFF);
+    if (f.size() > 2)
+        rule.m_nArg = static_cast<uint32_t>(Dec(f[2]));
+    if (f.size() > 3)
+        rule.m_nTimes = static_cast<int>(Dec(f[3]));
+    return true;
+}
+
+// A direct sensor of that CPLD byte; the n-th gets its own serial and identity.
+SDirectSensorSetup DirectSensorOf(uint8_t nCpld, size_t n) {
+    SDirectSensorSetup setup;
+    setup.m_nCpld = nCpld;
+    setup.m_nSerial = static_cast<uint32_t>(71 + n);
+    char text[32];
+    std::snprintf(text, sizeof text, "TS2-%d-%05u;R3", proto::direct::SlotOfCpld(nCpld) + 1,
+                  static_cast<unsigned>(setup.m_nSerial));
+    setup.m_strIdentity = text;
+    // Memory pages with a recognisable pattern.
+    setup.m_memory.resize(1024);
+    for (size_t i = 0; i < setup.m_memory.size(); ++i)
+        setup.m_memory[i] = static_cast<uint8_t>(i * 7 + n);
+    return setup;
 }
 
 } // namespace
@@ -114,6 +155,28 @@ SSimConfig ParseSimConfig(const std::string& text) {
                 s.m_boxSerialA[i] = static_cast<uint8_t>(v >> (56 - 8 * i));
                 s.m_boxSerialB[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
             }
+        } else if (key == "direct") {
+            config.m_direct.clear();
+            for (const std::string& cpld : Split(value, ','))
+                config.m_direct.push_back(
+                    DirectSensorOf(static_cast<uint8_t>(Hex(cpld)), config.m_direct.size()));
+        } else if (key == "dstatus") {
+            std::vector<uint8_t> flags;
+            for (const std::string& f : Split(value, ','))
+                flags.push_back(static_cast<uint8_t>(Hex(f)));
+            for (SDirectSensorSetup& d : config.m_direct)
+                d.m_statusFlags = flags;
+        } else if (key == "dstate") {
+            for (SDirectSensorSetup& d : config.m_direct)
+                d.m_nStateCode = static_cast<uint8_t>(Dec(value));
+        } else if (key == "dfault") {
+            SDirectFaultRule rule;
+            if (ParseDirectFault(value, rule))
+                config.m_directFaults.push_back(rule);
+            else
+                config.m_unknown.push_back(item);
+        } else if (key == "dnoep") {
+            config.m_missingEndpoints.push_back(static_cast<uint8_t>(Hex(value)));
         } else {
             config.m_unknown.push_back(item);
         }

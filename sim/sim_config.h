@@ -20,7 +20,18 @@
 //   battery=<0..255> type=<letter> ready=1 boxserial=<16 hex digits>
 //   state=<ffmm>[,<ffmm>...]  flag and mode bytes (hex) of the first state replies
 //   image=<w>x<h>        size of the images the sensor takes (default 1000x1368)
+// Direct sensors:
+//   direct=<cpld>[,<cpld>...]  one sensor per CPLD byte (hex), in interface
+//                        order; bit 7 set is a slot-0 sensor ("direct=85,12": both)
+//   dstatus=<ff>[,<ff>...]     flag bytes (hex) of the status packets; the last repeats
+//   dstate=<code>        state code of the status packets (decimal)
+//   dfault=<kind>:<request>[:<arg>[:<times>]]
+//                        kind: working (arg replies), sequence, status (arg),
+//                        short (arg bytes), gone (after arg requests), silent;
+//                        request: the code in hex ("84") or "*"
+//   dnoep=<addr>         endpoint (hex) the sensors lack
 // Unknown items are ignored and listed in m_unknown.
+#include "direct_sensor.h"
 #include "fault_plan.h"
 #include "sensor_model.h"
 
@@ -35,6 +46,9 @@ struct SSimConfig {
     bool m_bVirtualClock = false;
     std::vector<SFaultRule> m_faults;
     SSensorSetup m_setup;
+    std::vector<SDirectSensorSetup> m_direct;
+    std::vector<SDirectFaultRule> m_directFaults;
+    std::vector<uint8_t> m_missingEndpoints;
     std::vector<std::string> m_unknown;
 };
 

@@ -8,7 +8,13 @@ CSimulation::CSimulation(const SSimConfig& config, IClock& realClock)
       m_pBox(config.m_strBoxPid.empty() ? nullptr
                                         : std::make_unique<CBoxSimulator>(
                                               config.m_strBoxPid, m_sensor, m_faults, *m_pClock)),
-      m_boxPort(m_pBox.get()) {
+      m_boxPort(m_pBox.get()), m_usb(*m_pClock) {
+    for (const SDirectSensorSetup& setup : config.m_direct) {
+        CDirectSensor& sensor = m_usb.Add(setup);
+        for (const SDirectFaultRule& rule : config.m_directFaults)
+            sensor.AddFault(rule);
+    }
+    m_usb.m_missingEndpoints = config.m_missingEndpoints;
     for (const SFaultRule& rule : config.m_faults)
         m_faults.Add(rule);
     if (config.m_nWirelessPort > 0) {

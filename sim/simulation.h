@@ -4,6 +4,7 @@
 #include "box_simulator.h"
 #include "sim_config.h"
 #include "sim_ports.h"
+#include "usb_sim.h"
 #include "virtual_clock.h"
 #include "wireless_simulator.h"
 
@@ -25,6 +26,8 @@ public:
     CFaultPlan& Faults() { return m_faults; }
     CBoxSimulator* Box() { return m_pBox.get(); }
     CWirelessSimulator* Wireless() { return m_pWireless.get(); }
+    // The direct sensors' driver class (empty unless the text names sensors).
+    CSimUsbBus& UsbBus() { return m_usb; }
 
 private:
     CVirtualClock m_virtualClock;
@@ -36,6 +39,7 @@ private:
     std::unique_ptr<CWirelessSimulator> m_pWireless;
     CSimBoxPort m_boxPort;
     std::unique_ptr<CSimSerialPort> m_pSerialPort;
+    CSimUsbBus m_usb;
 };
 
 } // namespace torvex::sim

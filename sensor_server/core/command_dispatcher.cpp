@@ -11,6 +11,7 @@ CCommandDispatcher::CCommandDispatcher(const SServerPorts& ports)
       m_transport(m_link, ports.m_box, ports.m_serial, ports.m_clock, ports.m_hooks),
       m_sensor(m_transport, m_mailbox, m_answers, m_view),
       m_linkCommands(m_transport, ports.m_slots, ports.m_bluefind, ports.m_hooks, m_view),
+      m_direct(ports.m_slots, m_mailbox, m_view),
       m_filter(ports.m_files, ports.m_hooks),
       m_readout(m_transport, ports.m_files, ports.m_imageShell, m_view) {
     m_transport.SetPreArm(&m_sensor);
@@ -37,7 +38,7 @@ void CCommandDispatcher::SelectTarget() {
     }
 }
 
-bool CCommandDispatcher::Dispatch(unsigned nCommand) {
+bool CCommandDispatcher::Dispatch(uint64_t nCommand) {
     SelectTarget();
     if (m_view.m_bBusy)
         return false;
@@ -51,19 +52,23 @@ SAnswer CCommandDispatcher::NotYet() const {
     return AnswerCode(kNotImplemented);
 }
 
-SAnswer CCommandDispatcher::Run(unsigned nCommand) {
+SAnswer CCommandDispatcher::Run(uint64_t nWide) {
+    if (nWide > 0xFFFFFFFFu)
+        return AnswerCode(kRejected); // not a number of the table, whatever its low bits
+    const unsigned nCommand = static_cast<unsigned>(nWide);
     const bool bDirect = DirectOpen();
+    const int nSlot = m_link.m_nSelectedSlot;
     auto boxOnly = [&](auto handler) -> SAnswer {
         if (bDirect)
             return AnswerCode(kOk); // box/serial only: nothing to do with a direct sensor
         m_answers.WriteResultEmpty();
         return handler();
     };
-    auto directOnly = [&]() -> SAnswer {
+    auto directOnly = [&](auto handler) -> SAnswer {
         if (!bDirect)
             return AnswerCode(kNoDirectSensor);
         m_answers.WriteResultEmpty();
-        return NotYet();
+        return handler();
     };
     auto any = [&](auto handler) -> SAnswer {
         m_answers.WriteResultEmpty();
@@ -95,7 +100,8 @@ SAnswer CCommandDispatcher::Run(unsigned nCommand) {
         return any([&] { return bDirect ? NotYet() : m_sensor.StartAcquisition(nMode); });
     }
     case kCmdStopAcquisition:
-        return any([&] { return bDirect ? NotYet() : m_sensor.StopAcquisition(); });
+        return any(
+            [&] { return bDirect ? m_direct.StopAcquisition(nSlot) : m_sensor.StopAcquisition(); });
     case kCmdSetAcquisitionValue: {
         const uint8_t n = static_cast<uint8_t>(m_mailbox.ReadInt("DATA", 3));
         return boxOnly([&] { return m_sensor.SetAcquisitionValue(n); });
@@ -109,11 +115,11 @@ SAnswer CCommandDispatcher::Run(unsigned nCommand) {
         return any([&] { return m_sensor.SetOptionBits(p.m_nFirst, p.m_nSecond); });
     }
     case kCmdReadSensor:
-        return any([&] { return bDirect ? NotYet() : m_sensor.ReadSensor(); });
+        return any([&] { return bDirect ? m_direct.ReadSensor(nSlot) : m_sensor.ReadSensor(); });
     case kCmdReadBox:
-        return any([&] { return bDirect ? NotYet() : m_sensor.ReadBox(); });
+        return any([&] { return bDirect ? m_direct.ReadBox(nSlot) : m_sensor.ReadBox(); });
     case kCmdReadState:
-        return any([&] { return bDirect ? NotYet() : m_sensor.ReadState(); });
+        return any([&] { return bDirect ? m_direct.ReadState() : m_sensor.ReadState(); });
     case kCmdReadImage: {
         const SImageRequest request = ParseImageRequest(m_mailbox.ReadString("DATA", "3"));
         std::optional<SPreview> preview;
@@ -153,15 +159,22 @@ SAnswer CCommandDispatcher::Run(unsigned nCommand) {
         return boxOnly([&] { return m_sensor.SendFrame(*frame); });
     }
 
+    // ---- direct sensors ----
     case kCmdReadDeviceStatus:
+        return directOnly([&] { return m_direct.ReadDeviceStatus(nSlot); });
     case kCmdWaitDeviceStatus:
+        return directOnly([&] { return m_direct.WaitDeviceStatus(data(), nSlot); });
     case kCmdAccessPage:
+        return directOnly([&] { return m_direct.AccessPage(data(), nSlot); });
     case kCmdReadDeviceInfo:
+        return directOnly([&] { return m_direct.ReadDeviceInfo(nSlot); });
     case kCmdReadDeviceValues:
+        return directOnly([&] { return m_direct.ReadDeviceValues(nSlot); });
+    case kCmdReadEnergy:
+        return directOnly([&] { return m_direct.ReadEnergy(); });
     case kCmdAcquireImage:
     case kCmdCaptureOscillogram:
-    case kCmdReadEnergy:
-        return directOnly();
+        return directOnly([&] { return NotYet(); }); // the acquisition engine is still to come
 
     case kCmdFilterImage: {
         const std::string strPath = data();

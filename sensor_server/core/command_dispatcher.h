@@ -4,6 +4,7 @@
 #include "answer_writer.h"
 #include "bluefind.h"
 #include "command_numbers.h"
+#include "direct_commands.h"
 #include "direct_slots.h"
 #include "image_commands.h"
 #include "image_files.h"
@@ -37,8 +38,9 @@ public:
     CCommandDispatcher& operator=(const CCommandDispatcher&) = delete;
 
     // Runs one command message; false when it was ignored because the server
-    // is busy (nothing written to the mailbox then).
-    bool Dispatch(unsigned nCommand);
+    // is busy (nothing written to the mailbox then). The number is the whole
+    // message parameter: one beyond 32 bits is not in the table.
+    bool Dispatch(uint64_t nCommand);
 
     SViewState& View() { return m_view; }
     SLinkState& Link() { return m_link; }
@@ -46,7 +48,7 @@ public:
 private:
     void SelectTarget();
     bool DirectOpen() const;
-    SAnswer Run(unsigned nCommand);
+    SAnswer Run(uint64_t nCommand);
     // A command of a later stage of the server: honest "not there yet".
     SAnswer NotYet() const;
 
@@ -58,6 +60,7 @@ private:
     CTransport m_transport;
     CSensorCommands m_sensor;
     CLinkCommands m_linkCommands;
+    CDirectCommands m_direct;
     // ---- image commands (300, 44) ----
     CFilterCommand m_filter;
     CImageReadout m_readout;

@@ -25,7 +25,9 @@ SAnswer CLinkCommands::DetectUsb(bool bNext) {
         answer = AnswerText(kOk, m_slots.DevicePath(0));
     } else if (!m_slots.HoldsSensor(1) && m_slots.OpenSlot(1) == kOk) {
         answer = AnswerText(kOk, m_slots.DevicePath(1));
-    } else if (link.m_strDevicePath.empty() && !m_slots.HoldsSensor(0)) {
+    } else if (link.m_strDevicePath.empty()) {
+        // The box comes after both slots, whether or not they hold sensors, so
+        // that repeated DetectUsbNext names slot 0, slot 1, the box, then none.
         const int nCode = m_transport.DetectBox();
         if (nCode == kOk) {
             m_view.m_strSavedBoxPath = link.m_strDevicePath;

@@ -12,8 +12,7 @@
 //   6. serial envelope
 //   7. image streams: serial packets, the 50-byte image header, the box's
 //      bitmap stream, the image buffer and its resolution table
-// The direct sensors (requests, status packets) get a section of their own
-// after these.
+//   8. direct sensors: request packets, replies, status packets
 #include "byte_reader.h"
 
 #include <array>
@@ -337,6 +336,118 @@ inline uint32_t PixelsPerMetre(uint32_t nHeight) {
         return 0;
     }
 }
+
+// ---- 8. Direct sensors ----------------------------------------------------
+// Second-generation sensors with their own USB controller: an 8-byte request
+// packet out, an optional data phase, a 2-byte reply in; status packets on
+// an interrupt endpoint of their own.
+namespace direct {
+
+constexpr uint16_t kVendorId = 0x1CE6;
+constexpr uint16_t kProductId = 0x0001;
+
+// Endpoints by address.
+constexpr uint8_t kEpRequest = 0x06; // packets and outgoing data
+constexpr uint8_t kEpReply = 0x88;   // replies and incoming data
+constexpr uint8_t kEpStatus = 0x81;  // status packets
+constexpr uint8_t kEpImage = 0x82;   // raw image data
+
+// Request packet: sequence, code, data length (big-endian), value (big-endian).
+constexpr size_t kPacketSize = 1 + 1 + 2 + 4;
+constexpr size_t kAtSequence = 0;
+constexpr size_t kAtCode = 1;
+constexpr size_t kAtLength = 2;
+constexpr size_t kAtValue = 4;
+// A length with this bit set has no data phase.
+constexpr uint16_t kLengthNoData = 0x8000;
+
+using CPacket = std::array<uint8_t, kPacketSize>;
+
+inline CPacket Packet(uint8_t nSequence, uint8_t nCode, uint16_t nLength, uint32_t nValue) {
+    return CPacket{nSequence,
+                   nCode,
+                   static_cast<uint8_t>(nLength >> 8),
+                   static_cast<uint8_t>(nLength),
+                   static_cast<uint8_t>(nValue >> 24),
+                   static_cast<uint8_t>(nValue >> 16),
+                   static_cast<uint8_t>(nValue >> 8),
+                   static_cast<uint8_t>(nValue)};
+}
+
+struct SPacketFields {
+    uint8_t m_nSequence = 0;
+    uint8_t m_nCode = 0;
+    uint16_t m_nLength = 0;
+    uint32_t m_nValue = 0;
+};
+// Fields of a received packet; false when it is shorter than a packet.
+inline bool PacketFieldsOf(const uint8_t* pData, size_t nSize, SPacketFields& fields) {
+    CByteReader reader(pData, nSize);
+    fields.m_nSequence = reader.U8(kAtSequence);
+    fields.m_nCode = reader.U8(kAtCode);
+    fields.m_nLength = reader.U16Be(kAtLength);
+    fields.m_nValue =
+        static_cast<uint32_t>(reader.U16Be(kAtValue)) << 16 | reader.U16Be(kAtValue + 2);
+    return reader.Ok();
+}
+
+// Reply: the packet's sequence number and a status.
+constexpr size_t kReplySize = 2;
+constexpr size_t kAtReplySequence = 0;
+constexpr size_t kAtReplyStatus = 1;
+constexpr uint8_t kReplyPresetSequence = 0x00; // what a reply holds before any read
+constexpr uint8_t kReplyPresetStatus = 0x42;
+constexpr uint8_t kStatusDone = 0;
+constexpr uint8_t kStatusWorking = 1; // ask again with kReqPoll
+constexpr uint8_t kStatusNoEndpoint = 2;
+constexpr uint8_t kStatusUnsupported = 3;
+constexpr uint8_t kStatusFailed = 255;
+
+// Request codes.
+constexpr uint8_t kReqConnect = 0x00;
+constexpr uint8_t kReqArm = 0x01;
+constexpr uint8_t kReqDisconnect = 0x02;
+constexpr uint8_t kReqAbort = 0x03;              // value 1: abort an exposure
+constexpr uint8_t kReqOscillogramCapture = 0x1C; // value 257 starts, 0 stops
+constexpr uint8_t kReqExposure = 0x82;           // 2 bytes, big-endian
+constexpr uint8_t kReqVersion = 0x83;            // 10-character text
+constexpr uint8_t kReqCpld = 0x84;               // 1 byte, see kCpldSizeOne
+constexpr uint8_t kReqIdentity = 0x86;           // text of the length 0x88 gives
+constexpr uint8_t kReqSerial = 0x87;             // 32-bit big-endian
+constexpr uint8_t kReqSizes = 0x88;              // two 16-bit big-endian words
+constexpr uint8_t kReqRearm = 0x89;              // value: the exposure
+constexpr uint8_t kReqPoll = 0x8A;               // status of the running request
+constexpr uint8_t kReqPage = 0x8D;               // memory page, value = page number
+constexpr uint8_t kReqEnergy = 0x8E;             // 4 bytes, big-endian
+constexpr uint8_t kReqVoltages = 0x8F;           // four 16-bit big-endian millivolts
+constexpr uint8_t kReqOscillogramCount = 0x90;   // 2 bytes, big-endian
+constexpr uint8_t kReqOscillogram = 0x91;        // 1024 samples
+
+constexpr uint16_t kVersionSize = 10;
+constexpr uint16_t kCpldSize = 1;
+constexpr uint16_t kSerialSize = 4;
+constexpr uint16_t kSizesSize = 2 + 2;
+constexpr size_t kAtIdentityLength = 2; // second word of the 0x88 data
+constexpr uint16_t kVoltagesSize = 4 * 2;
+// CPLD version byte: bit 7 set is a size-1 sensor (slot 0), clear a size-2 one (slot 1).
+constexpr uint8_t kCpldSizeOne = 0x80;
+constexpr int SlotOfCpld(uint8_t nCpld) {
+    return (nCpld & kCpldSizeOne) ? 0 : 1;
+}
+// The identity text ends at its first ";".
+constexpr char kIdentityEnd = ';';
+
+// Status packet: up to 64 bytes.
+constexpr size_t kStatusPacketSize = 64;
+constexpr size_t kAtStatusFlags = 0;
+constexpr size_t kAtStateCode = 1;
+constexpr size_t kAtPhotodiode = 4;
+constexpr size_t kAtSamples = 6;
+constexpr size_t kSamplesPerPacket = kStatusPacketSize - kAtSamples; // 58
+// The shortest packet that carries flags, state code and photodiode value.
+constexpr size_t kStatusPacketMin = kAtPhotodiode + 1;
+
+} // namespace direct
 
 } // namespace proto
 } // namespace torvex

@@ -1,5 +1,6 @@
 #pragma once
 // State the view keeps between commands, and the answer of one command.
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,10 @@ struct SViewState {
     std::string m_strSavedBoxPath;
     std::string m_strLastImagePath;
     int m_nTransferRate = 0;
+    // Direct sensors: an image of the acquisition cycle is ready; Nrj of the last image.
+    bool m_bImageReady = false;
+    uint32_t m_nEnergy = 0;
+    uint32_t m_nPixelCount = 0; // of the last image handed over
 };
 
 // RESULT (when there is one) and ERROR of a command.

@@ -18,6 +18,12 @@ public:
     void CloseSlot(int n) override { m_bHeld[n] = false; }
     int EnsureSlot(int n) override { return m_bHeld[n] ? kOk : kNoSlotSensor; }
     void DropVanished() override {}
+    int Request(uint8_t, uint16_t, uint32_t, uint8_t*, bool, int,
+                std::array<uint8_t, 2>*) override {
+        return kTimeout;
+    }
+    int StatusOf(int, SDeviceStatus&) override { return kTimeout; }
+    int WaitStatus(uint8_t, uint32_t, int) override { return kTimeout; }
     bool m_bHeld[2] = {true, true};
     std::string m_path[2] = {"\\\\?\\usb#vid_1ce6&pid_0001#s0", "\\\\?\\usb#vid_1ce6&pid_0001#s1"};
 };
@@ -214,7 +220,7 @@ TEST(Dispatcher, RoutingWithDirectSensorsOpen) {
         EXPECT_EQ(send(n, "176;1;1;0;0;0;0;0"), 0) << n;
     EXPECT_TRUE(simulation.Sensor().Received().empty());
     EXPECT_EQ(store.m_values.count("BLEMISH"), 0u) << "52 with a direct sensor clears BLEMISH";
-    EXPECT_EQ(send(kCmdReadDeviceStatus, ""), kNotImplemented);
+    EXPECT_EQ(send(kCmdReadDeviceStatus, ""), kTimeout) << "reaches the slot's status read";
 
     send(kCmdReadLinkType, slots.m_path[1]);
     EXPECT_EQ(dispatcher.Link().m_nSelectedSlot, 1);
@@ -271,7 +277,7 @@ TEST(Dispatcher, RandomDataNeverBreaksACommand) {
     const std::string pieces[] = {
         ";",          "-",          "+",           " ",    "0",    "7",  "255", "65536",
         "4294967296", "\\\\.\\COM", "\\\\.\\COM7", "\xff", "\x80", "\t", "x",   ""};
-    for (const char* sim : {"box=123A", "wireless=7"}) {
+    for (const char* sim : {"box=123A", "wireless=7", "direct=85,12;box=123A"}) {
         CServer server(sim);
         server.m_nAllowedEarlyReady = 1; // ReadState may answer StopAcquisition first
         for (int round = 0; round < 3000; ++round) {

@@ -100,11 +100,12 @@ class CServer {
 public:
     explicit CServer(const std::string& strSim)
         : m_sim(sim::ParseSimConfig(strSim + ";clock=virtual"), m_sim_unusedClock()),
+          m_slots(m_sim.UsbBus(), m_sim.Clock()),
           m_dispatcher(SServerPorts{m_store, m_sim.BoxPort(), SerialPort(), m_sim.Clock(), m_hooks,
                                     m_bluefind, m_slots, m_files, m_imageShell}) {}
 
     // Client side of the handshake: READY 0, DATA, post, then the answer.
-    SReply Send(unsigned nCommand, const std::string* pData = nullptr) {
+    SReply Send(uint64_t nCommand, const std::string* pData = nullptr) {
         m_store.Write("TORVEX", "READY", "0");
         if (pData)
             m_store.Write("TORVEX", "DATA", *pData);
@@ -114,7 +115,7 @@ public:
         return SReply{m_store.Get("TORVEX", "RESULT"), std::stoi(m_store.Get("TORVEX", "ERROR")),
                       m_store.Get("TORVEX", "READY")};
     }
-    SReply Send(unsigned nCommand, const std::string& strData) { return Send(nCommand, &strData); }
+    SReply Send(uint64_t nCommand, const std::string& strData) { return Send(nCommand, &strData); }
 
     // READY 1 comes last and alone; RESULT and ERROR do not change after it.
     void CheckAnswerOrder(size_t nFirst) {
@@ -135,11 +136,11 @@ public:
     CMemoryStore m_store;
     CFakeHooks m_hooks;
     CFakeBluefind m_bluefind;
-    CNoDirectSlots m_slots;
     CMemoryFiles m_files;
     CFakeImageShell m_imageShell;
     CAbsentSerialPort m_absentSerial;
     sim::CSimulation m_sim;
+    CDirectSlots m_slots; // on the simulation's direct sensors (none unless named)
     CCommandDispatcher m_dispatcher;
 
 private:

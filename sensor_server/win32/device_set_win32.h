@@ -10,6 +10,7 @@
 #include "profile_store_win32.h"
 #include "serial_port_win32.h"
 #include "simulation.h"
+#include "usb_device_win32.h"
 
 #include <memory>
 
@@ -29,12 +30,14 @@ private:
     CTickClock m_clock;
     CWin32ShellHooks m_hooks;
     CWin32Bluefind m_bluefind;
-    CNoDirectSlots m_slots;
     CWin32ImageFiles m_files;
     CWin32ImageShell m_imageShell;
     CWin32BoxPort m_box;
     CWin32SerialPort m_serial;
+    CWin32UsbDeviceMaker m_usb;
     std::unique_ptr<sim::CSimulation> m_pSimulation;
+    // On the simulated sensors' bus when simulated, else on the real devices.
+    std::unique_ptr<CDirectSlots> m_pSlots;
 };
 
 } // namespace torvex

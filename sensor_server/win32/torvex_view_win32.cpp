@@ -27,9 +27,19 @@ bool CTORVEXView::Create(HWND hParent, HINSTANCE hInstance) {
 }
 
 LRESULT CTORVEXView::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_COPYDATA) {
+        const auto* pCopy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        // -10 as a 64-bit or as a 32-bit sender passes it; nothing else.
+        const bool bImage = pCopy && (pCopy->dwData == static_cast<ULONG_PTR>(-10) ||
+                                      pCopy->dwData == ULONG_PTR{0xFFFFFFF6u});
+        if (bImage)
+            (void)m_handOver.OnCopyData(kCopyDataImage, static_cast<const uint8_t*>(pCopy->lpData),
+                                        pCopy->cbData);
+        return 1; // every copy-data message is taken
+    }
     if (g_nCommandMessage != 0 && uMsg == g_nCommandMessage) {
         TraceCommand(static_cast<unsigned>(wParam));
-        if (!m_dispatcher.Dispatch(static_cast<unsigned>(wParam)))
+        if (!m_dispatcher.Dispatch(static_cast<uint64_t>(wParam)))
             return 0; // ignored while busy
     }
     return ::DefWindowProcW(m_hWnd, uMsg, wParam, lParam);

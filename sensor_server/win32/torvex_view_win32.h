@@ -3,6 +3,9 @@
 // it for every command message the frame forwards.
 #include "command_dispatcher.h"
 #include "device_set_win32.h"
+#include "handover_files_win32.h"
+#include "image_handover.h"
+#include "image_record.h"
 
 #include "window_base.h"
 
@@ -20,6 +23,8 @@ private:
     LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
 
     CCommandDispatcher m_dispatcher;
+    CWin32HandoverFiles m_files;
+    CImageHandOver m_handOver{m_files, m_dispatcher.View()};
 };
 
 // The registered "TORVEX_COMMAND" message number, one per process.

@@ -86,3 +86,23 @@ TEST(BoxSimulator, PolledFamiliesEchoAndAnswerWhenDue) {
     ASSERT_EQ(single.Write(stop.data()), 0);
     EXPECT_EQ(single.Read(r.data()), kErrSemTimeout) << "no answer to read";
 }
+
+TEST(SimConfig, DirectSensorsAndTheirFaults) {
+    const SSimConfig c = ParseSimConfig(
+        "direct=85,12;dstatus=48,08;dstate=255;dfault=working:8F:2:1;dfault=gone:*:3;"
+        "dfault=nope:84;dnoep=81");
+    ASSERT_EQ(c.m_direct.size(), 2u);
+    EXPECT_EQ(c.m_direct[0].m_nCpld, 0x85);
+    EXPECT_EQ(c.m_direct[0].m_strIdentity, "TS2-1-00071;R3");
+    EXPECT_EQ(c.m_direct[1].m_strIdentity, "TS2-2-00072;R3");
+    EXPECT_EQ(c.m_direct[1].m_statusFlags, (std::vector<uint8_t>{0x48, 0x08}));
+    EXPECT_EQ(c.m_direct[1].m_nStateCode, 255);
+    ASSERT_EQ(c.m_directFaults.size(), 2u);
+    EXPECT_EQ(c.m_directFaults[0].m_eKind, EDirectFault::Working);
+    EXPECT_EQ(c.m_directFaults[0].m_nRequest, 0x8F);
+    EXPECT_EQ(c.m_directFaults[0].m_nArg, 2u);
+    EXPECT_EQ(c.m_directFaults[0].m_nTimes, 1);
+    EXPECT_EQ(c.m_directFaults[1].m_nRequest, -1);
+    EXPECT_EQ(c.m_missingEndpoints, (std::vector<uint8_t>{0x81}));
+    EXPECT_EQ(c.m_unknown.size(), 1u);
+}

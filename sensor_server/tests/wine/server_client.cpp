@@ -91,7 +91,7 @@ std::string CServerProcess::Read(const char* pSection, const char* pKey, const c
     return std::string(buffer, n);
 }
 
-SAnswer CServerProcess::Send(unsigned nCommand) {
+SAnswer CServerProcess::Send(WPARAM nCommand) {
     SAnswer answer;
     const UINT nMessage = ::RegisterWindowMessageW(L"TORVEX_COMMAND");
     if (!m_hWnd || nMessage == 0)
@@ -115,7 +115,7 @@ SAnswer CServerProcess::Send(unsigned nCommand) {
     return answer;
 }
 
-SAnswer CServerProcess::Send(unsigned nCommand, const std::string& strData) {
+SAnswer CServerProcess::Send(WPARAM nCommand, const std::string& strData) {
     Write("TORVEX", "DATA", strData);
     return Send(nCommand);
 }

@@ -28,8 +28,9 @@ public:
     DWORD ProcessId() const { return m_pi.dwProcessId; }
     const std::string& Mailbox() const { return m_strMailbox; }
 
-    SAnswer Send(unsigned nCommand);
-    SAnswer Send(unsigned nCommand, const std::string& strData);
+    // The whole message parameter: numbers beyond 32 bits are possible on x64.
+    SAnswer Send(WPARAM nCommand);
+    SAnswer Send(WPARAM nCommand, const std::string& strData);
     void Write(const char* pSection, const char* pKey, const std::string& strValue);
     std::string Read(const char* pSection, const char* pKey, const char* pDefault = "");
     // Posts the quit message, waits 2 s, then terminates if still running.
