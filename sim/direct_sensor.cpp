@@ -16,7 +16,8 @@ void PutU16Be(std::vector<uint8_t>& out, uint16_t w) {
 } // namespace
 
 CDirectSensor::CDirectSensor(const SDirectSensorSetup& setup, IClock& clock)
-    : m_setup(setup), m_clock(clock) {}
+    : m_setup(setup), m_clock(clock),
+      m_acquisition(setup.m_acquisition, proto::direct::SlotOfCpld(setup.m_nCpld)) {}
 
 SDirectFaultRule* CDirectSensor::Fault(EDirectFault eKind, uint8_t nCode) {
     for (SDirectFaultRule& rule : m_faults) {
@@ -79,14 +80,23 @@ void CDirectSensor::Receive(const dp::SPacketFields& packet) {
         bKnown = true;
         break;
     default:
-        bKnown = !(packet.m_nCode & 0x80); // writes are taken as they come
+        // writes are taken as they come
+        bKnown = !(packet.m_nCode & 0x80) || CDirectAcquisition::Knows(packet.m_nCode);
     }
     if (!bKnown && m_nReplyStatus == dp::kStatusDone)
         m_nReplyStatus = dp::kStatusUnsupported;
+    // ---- acquisition: only requests the sensor carries out move it ----
+    if (m_nReplyStatus == dp::kStatusDone && !m_bSilent)
+        m_acquisition.OnRequest(packet.m_nCode, packet.m_nValue);
 }
 
 std::vector<uint8_t> CDirectSensor::IncomingData(const dp::SPacketFields& packet) const {
     std::vector<uint8_t> data;
+    // ---- acquisition ----
+    if (m_acquisition.IncomingData(packet.m_nCode, data)) {
+        data.resize(packet.m_nLength, 0);
+        return data;
+    }
     switch (packet.m_nCode) {
     case dp::kReqVersion:
         data.assign(m_setup.m_strVersion.begin(), m_setup.m_strVersion.end());
@@ -151,10 +161,16 @@ bool CDirectSensor::HostRead(uint8_t nAddress, uint8_t* pBuffer, size_t& nLength
         }
         packet[dp::kAtStateCode] = m_setup.m_nStateCode;
         packet[dp::kAtPhotodiode] = m_setup.m_nPhotodiode;
+        // ---- acquisition: its own sequence once connected ----
+        if (m_acquisition.Active())
+            m_acquisition.FillStatus(packet);
         nLength = std::min(nLength, sizeof packet);
         std::copy(packet, packet + nLength, pBuffer);
         return true;
     }
+    // ---- acquisition ----
+    if (nAddress == dp::kEpImage)
+        return m_acquisition.ReadImage(pBuffer, nLength);
     if (nAddress != dp::kEpReply || !m_bPending)
         return false;
     if (!m_bDataDone && (m_last.m_nCode & 0x80)) {

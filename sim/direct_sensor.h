@@ -3,6 +3,7 @@
 // request packets in, data phases either way, 2-byte replies, status
 // packets, memory pages, and the faults it can show.
 #include "clock.h"
+#include "direct_frames.h"
 #include "protocol.h"
 
 #include <array>
@@ -25,6 +26,8 @@ struct SDirectSensorSetup {
     uint8_t m_nPhotodiode = 17;
     // Memory read by pages of the requested length; page p starts at p x length.
     std::vector<uint8_t> m_memory;
+    // ---- acquisition ----
+    SAcquisitionSetup m_acquisition;
 };
 
 enum class EDirectFault {
@@ -65,6 +68,7 @@ public:
     uint8_t LastCode() const { return m_last.m_nCode; }
     uint32_t LastValue() const { return m_last.m_nValue; }
     const std::vector<uint8_t>& LastOutgoing() const { return m_outgoing; }
+    CDirectAcquisition& Acquisition() { return m_acquisition; }
 
 private:
     void Receive(const proto::direct::SPacketFields& packet);
@@ -87,6 +91,8 @@ private:
     size_t m_nStatusIndex = 0;
     int m_nPolls = 0;
     int m_nRequests = 0;
+    // ---- acquisition ----
+    CDirectAcquisition m_acquisition;
 };
 
 } // namespace torvex::sim

@@ -175,6 +175,25 @@ SSimConfig ParseSimConfig(const std::string& text) {
                 config.m_directFaults.push_back(rule);
             else
                 config.m_unknown.push_back(item);
+        } else if (key == "dexpo" || key == "denergy" || key == "doscount" || key == "ddark" ||
+                   key == "dshort" || key == "darmpolls") {
+            // ---- acquisition of the direct sensors ----
+            const uint32_t n = static_cast<uint32_t>(Dec(value));
+            for (SDirectSensorSetup& d : config.m_direct) {
+                SAcquisitionSetup& a = d.m_acquisition;
+                if (key == "dexpo")
+                    a.m_nExposure = static_cast<uint16_t>(n);
+                else if (key == "denergy")
+                    a.m_nEnergy = n;
+                else if (key == "doscount")
+                    a.m_nOscCount = static_cast<uint16_t>(n);
+                else if (key == "ddark")
+                    a.m_nExposedDarks = static_cast<int>(n);
+                else if (key == "dshort")
+                    a.m_nImageShort = n;
+                else
+                    a.m_nArmedPolls = n;
+            }
         } else if (key == "dnoep") {
             config.m_missingEndpoints.push_back(static_cast<uint8_t>(Hex(value)));
         } else {

@@ -30,6 +30,11 @@
 //                        short (arg bytes), gone (after arg requests), silent;
 //                        request: the code in hex ("84") or "*"
 //   dnoep=<addr>         endpoint (hex) the sensors lack
+//   dexpo=<n> denergy=<n> doscount=<n>  values read with each image (decimal)
+//   ddark=<n>            dark frames that see light before a clean one
+//   dshort=<n>           bytes missing from every image transfer
+//   darmpolls=<n>        status packets between arming and the exposure
+// Items after "direct=" apply to the sensors it names.
 // Unknown items are ignored and listed in m_unknown.
 #include "direct_sensor.h"
 #include "fault_plan.h"

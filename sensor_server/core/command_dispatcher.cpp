@@ -97,11 +97,19 @@ SAnswer CCommandDispatcher::Run(uint64_t nWide) {
     case kCmdStartAcquisitionMode2:
     case kCmdStartAcquisition: {
         const uint8_t nMode = nCommand == kCmdStartAcquisition ? 1 : 2;
-        return any([&] { return bDirect ? NotYet() : m_sensor.StartAcquisition(nMode); });
+        return any([&] {
+            if (!bDirect)
+                return m_sensor.StartAcquisition(nMode);
+            return m_pAcquisition ? m_pAcquisition->StartAcquisition(true) : NotYet();
+        });
     }
     case kCmdStopAcquisition:
-        return any(
-            [&] { return bDirect ? m_direct.StopAcquisition(nSlot) : m_sensor.StopAcquisition(); });
+        return any([&] {
+            if (!bDirect)
+                return m_sensor.StopAcquisition();
+            return m_pAcquisition ? m_pAcquisition->StopAcquisition(nSlot)
+                                  : m_direct.StopAcquisition(nSlot);
+        });
     case kCmdSetAcquisitionValue: {
         const uint8_t n = static_cast<uint8_t>(m_mailbox.ReadInt("DATA", 3));
         return boxOnly([&] { return m_sensor.SetAcquisitionValue(n); });
@@ -127,8 +135,8 @@ SAnswer CCommandDispatcher::Run(uint64_t nWide) {
             preview = SPreview{request.m_nX, request.m_nY};
         const uint8_t nMode = static_cast<uint8_t>(request.m_nMode);
         return any([&] {
-            if (bDirect)
-                return NotYet(); // direct sensors' images come with the acquisition engine
+            if (bDirect) // the acquisition cycle's last image
+                return m_pAcquisition ? m_pAcquisition->ReadImage() : NotYet();
             // Megabytes of buffers: running out answers 8 and clears the busy flag.
             return ostrel::GuardCall("ReadImage", AnswerText(kNoRoom, ""),
                                      [&] { return m_readout.ReadImage(nMode, preview); });
@@ -172,9 +180,15 @@ SAnswer CCommandDispatcher::Run(uint64_t nWide) {
         return directOnly([&] { return m_direct.ReadDeviceValues(nSlot); });
     case kCmdReadEnergy:
         return directOnly([&] { return m_direct.ReadEnergy(); });
+    // ---- acquisition engine ----
     case kCmdAcquireImage:
-    case kCmdCaptureOscillogram:
-        return directOnly([&] { return NotYet(); }); // the acquisition engine is still to come
+        return directOnly(
+            [&] { return m_pAcquisition ? m_pAcquisition->AcquireImage() : NotYet(); });
+    case kCmdCaptureOscillogram: {
+        const std::string strFolder = data();
+        return directOnly(
+            [&] { return m_pCapture ? m_pCapture->Capture(strFolder, nSlot) : NotYet(); });
+    }
 
     case kCmdFilterImage: {
         const std::string strPath = data();

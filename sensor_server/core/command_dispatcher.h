@@ -1,7 +1,9 @@
 #pragma once
 // The view's dispatcher: selects the target device from DATA, keeps the
 // mailbox's answer order, routes each command number to its handler.
+#include "acquisition_engine.h"
 #include "answer_writer.h"
+#include "acquisition_oscillogram.h"
 #include "bluefind.h"
 #include "command_numbers.h"
 #include "direct_commands.h"
@@ -43,6 +45,12 @@ public:
     bool Dispatch(uint64_t nCommand);
 
     SViewState& View() { return m_view; }
+    // ---- acquisition engine (30, 32, 35, 44, 220, 221 with direct sensors) ----
+    // Owned by the caller, built on View(); without one those commands answer 120.
+    void AttachAcquisition(CAcquisitionEngine* pEngine, COscillogramCapture* pCapture) {
+        m_pAcquisition = pEngine;
+        m_pCapture = pCapture;
+    }
     SLinkState& Link() { return m_link; }
 
 private:
@@ -64,6 +72,9 @@ private:
     // ---- image commands (300, 44) ----
     CFilterCommand m_filter;
     CImageReadout m_readout;
+    // ---- acquisition engine ----
+    CAcquisitionEngine* m_pAcquisition = nullptr;
+    COscillogramCapture* m_pCapture = nullptr;
 };
 
 } // namespace torvex

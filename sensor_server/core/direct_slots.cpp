@@ -241,4 +241,32 @@ int CDirectSlots::WaitStatus(uint8_t nMask, uint32_t nTimeoutMs, int nSlot) {
     }
 }
 
+// ---- image data ----
+
+int CDirectSlots::ReadImageData(int nSlot, uint8_t* pBuffer, size_t& nLength,
+                                uint32_t nTimeoutMs) {
+    const size_t nRoom = nLength;
+    nLength = 0;
+    const int nCode = EnsureSlot(nSlot);
+    if (nCode != kOk)
+        return nCode;
+    SSlot& slot = m_slots[nSlot];
+    int nResult = kOk;
+    {
+        std::lock_guard<std::recursive_mutex> hold(*slot.m_pLock);
+        if (!slot.m_pDevice->HasEndpoint(dp::kEpImage)) {
+            nResult = kMissingEndpoint;
+        } else {
+            slot.m_pDevice->SetTimeout(dp::kEpImage, nTimeoutMs);
+            size_t n = nRoom;
+            if (slot.m_pDevice->Transfer(dp::kEpImage, pBuffer, n) && n <= nRoom)
+                nLength = n;
+            else
+                nResult = kTimeout;
+        }
+    }
+    CloseIfGone(nSlot);
+    return nResult;
+}
+
 } // namespace torvex

@@ -47,6 +47,11 @@ public:
     // Reads packets until (flags AND mask) equals mask (0), a read fails
     // (its code), or nTimeoutMs pass (239). An empty slot answers 55.
     virtual int WaitStatus(uint8_t nMask, uint32_t nTimeoutMs, int nSlot) = 0;
+    // One read of the image endpoint under the slot's lock, limited to
+    // nTimeoutMs. nLength in: room; out: bytes read (a short read is a
+    // success). 0, EnsureSlot's code, 774 without the endpoint, or 1460.
+    virtual int ReadImageData(int nSlot, uint8_t* pBuffer, size_t& nLength,
+                              uint32_t nTimeoutMs) = 0;
 };
 
 class CDirectSlots final : public IDirectSlots {
@@ -66,6 +71,7 @@ public:
                 int nSlot, std::array<uint8_t, 2>* pReply = nullptr) override;
     int StatusOf(int nSlot, SDeviceStatus& status) override;
     int WaitStatus(uint8_t nMask, uint32_t nTimeoutMs, int nSlot) override;
+    int ReadImageData(int nSlot, uint8_t* pBuffer, size_t& nLength, uint32_t nTimeoutMs) override;
 
     uint8_t Sequence() const { return m_nSequence; }
 

@@ -24,6 +24,10 @@ public:
     }
     int StatusOf(int, SDeviceStatus&) override { return kTimeout; }
     int WaitStatus(uint8_t, uint32_t, int) override { return kTimeout; }
+    int ReadImageData(int, uint8_t*, size_t& n, uint32_t) override {
+        n = 0;
+        return kTimeout;
+    }
     bool m_bHeld[2] = {true, true};
     std::string m_path[2] = {"\\\\?\\usb#vid_1ce6&pid_0001#s0", "\\\\?\\usb#vid_1ce6&pid_0001#s1"};
 };
