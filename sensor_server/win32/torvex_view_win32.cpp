@@ -1,6 +1,7 @@
 #include "torvex_view_win32.h"
 
 #include "command_trace_win32.h"
+#include "wall_clock.h"
 
 namespace torvex {
 
@@ -10,7 +11,14 @@ namespace {
 constexpr wchar_t kViewClass[] = L"TORVEX_VIEW";
 }
 
-CTORVEXView::CTORVEXView(CDeviceSet& devices) : m_dispatcher(devices.Ports()) {}
+CTORVEXView::CTORVEXView(CDeviceSet& devices)
+    : m_dispatcher(devices.Ports()),
+      m_engine(devices.Ports().m_slots, devices.Ports().m_clock, m_acquisitionWindow, nullptr,
+               m_dispatcher.View()),
+      m_capture(devices.Ports().m_slots, devices.Ports().m_clock, devices.Ports().m_hooks, m_files,
+                ostrel::SystemWallClock()) {
+    m_dispatcher.AttachAcquisition(&m_engine, &m_capture);
+}
 
 bool CTORVEXView::Create(HWND hParent, HINSTANCE hInstance) {
     WNDCLASSEXW wc{};
@@ -23,6 +31,7 @@ bool CTORVEXView::Create(HWND hParent, HINSTANCE hInstance) {
     ::RegisterClassExW(&wc);
     m_hWnd = ::CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                hParent, nullptr, hInstance, this);
+    m_acquisitionWindow.SetWindow(m_hWnd);
     return m_hWnd != nullptr;
 }
 
@@ -36,6 +45,10 @@ LRESULT CTORVEXView::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             (void)m_handOver.OnCopyData(kCopyDataImage, static_cast<const uint8_t*>(pCopy->lpData),
                                         pCopy->cbData);
         return 1; // every copy-data message is taken
+    }
+    if (uMsg == WM_TIMER && (wParam == kTimerSlot0 || wParam == kTimerSlot1)) {
+        m_engine.OnTimer(static_cast<unsigned>(wParam));
+        return 0;
     }
     if (g_nCommandMessage != 0 && uMsg == g_nCommandMessage) {
         TraceCommand(static_cast<unsigned>(wParam));

@@ -1,6 +1,9 @@
 #pragma once
 // The view: a child window of the frame that owns the dispatcher and runs
 // it for every command message the frame forwards.
+#include "acquisition_engine.h"
+#include "acquisition_oscillogram.h"
+#include "acquisition_window_win32.h"
 #include "command_dispatcher.h"
 #include "device_set_win32.h"
 #include "handover_files_win32.h"
@@ -25,6 +28,10 @@ private:
     CCommandDispatcher m_dispatcher;
     CWin32HandoverFiles m_files;
     CImageHandOver m_handOver{m_files, m_dispatcher.View()};
+    // ---- acquisition of the direct sensors: timers 1000/1001 on this window ----
+    CWin32AcquisitionWindow m_acquisitionWindow;
+    CAcquisitionEngine m_engine;
+    COscillogramCapture m_capture;
 };
 
 // The registered "TORVEX_COMMAND" message number, one per process.
