@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 
 namespace torvex::test {
 
@@ -35,7 +36,9 @@ uint16_t FillLevel(const std::vector<uint16_t>& p) {
 
 } // namespace
 
-SReferenceImage ReferenceAcquisition(int nSlot, bool bDarkExposed) {
+namespace {
+
+SReferenceImage Compute(int nSlot, bool bDarkExposed) {
     const sim::SFrameGeometry g = sim::GeometryOfSlot(nSlot);
     const size_t nPixels = size_t{g.m_nWidth} * g.m_nHeight;
     const std::vector<uint16_t> e = Unpack(sim::PackSamples(sim::ExposureSamples(g)), nPixels);
@@ -77,6 +80,18 @@ SReferenceImage ReferenceAcquisition(int nSlot, bool bDarkExposed) {
         for (uint32_t x = 0; x < w; ++x)
             std::swap(at(x, k), at(x, h - 1 - k));
     return image;
+}
+
+} // namespace
+
+SReferenceImage ReferenceAcquisition(int nSlot, bool bDarkExposed) {
+    // Several tests ask for the same few images.
+    static std::map<std::pair<int, bool>, SReferenceImage> s_images;
+    const auto key = std::make_pair(nSlot, bDarkExposed);
+    auto it = s_images.find(key);
+    if (it == s_images.end())
+        it = s_images.emplace(key, Compute(nSlot, bDarkExposed)).first;
+    return it->second;
 }
 
 std::vector<uint8_t> ReferenceGrey(const SReferenceImage& image) {

@@ -75,6 +75,7 @@ public:
     }
     void HandOver(const uint8_t* pRecord, size_t nSize) override {
         ++m_nHandOvers;
+        m_record.assign(pRecord, pRecord + nSize);
         m_pHandOver->OnCopyData(kCopyDataImage, pRecord, nSize);
     }
     void ShowMessage(const std::string& strText, const std::string& strCaption) override {
@@ -94,6 +95,7 @@ public:
     std::vector<std::function<void()>> m_queued;
     std::vector<std::string> m_messages;
     int m_nHandOvers = 0;
+    std::vector<uint8_t> m_record; // the last one handed over
     int m_nDispatches = 0;
     CAcquisitionEngine* m_pEngine = nullptr;
     CImageHandOver* m_pHandOver = nullptr;
@@ -210,6 +212,34 @@ TEST(Acquisition, DarkFrameRetakes) {
                     ReferenceRawFile(ReferenceAcquisition(0, c.exposedDarkUsed)));
         const std::vector<uint8_t>& osc = server.File("LASTACQ2.OSC");
         EXPECT_EQ(static_cast<size_t>(std::count(osc.begin(), osc.end(), '\n')), c.oscLines);
+    }
+}
+
+// The record's header carries Nrj and Expo; an Expo of 1000 or more is used
+// as 100.
+TEST(Acquisition, ExposureAndEnergyInTheRecord) {
+    struct Case {
+        const char* sim;
+        uint32_t expo, energy;
+    } cases[] = {
+        {"direct=85", 120, 5400},
+        {"direct=85;dexpo=999;denergy=70000", 999, 70000},
+        {"direct=85;dexpo=1200", 100, 5400},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sim);
+        CAcqServer server(c.sim);
+        ASSERT_EQ(server.Send(kCmdAcquireImage).m_nError, kOk);
+        const std::vector<uint8_t>& r = server.m_window.m_record;
+        ASSERT_EQ(r.size(), 2u * 1000 * 1496 + 2090);
+        auto u32 = [&](size_t at) {
+            return uint32_t{r[at]} | r[at + 1] << 8 | r[at + 2] << 16 | uint32_t{r[at + 3]} << 24;
+        };
+        EXPECT_EQ(u32(4), 1000u);
+        EXPECT_EQ(u32(8), 1496u);
+        EXPECT_EQ(u32(20), c.energy) << "image size field: Nrj";
+        EXPECT_EQ(u32(36), c.expo) << "important colours: Expo";
+        EXPECT_EQ(r[2 * 1000 * 1496 + 1064], 300 % 256) << "oscillogram count";
     }
 }
 
