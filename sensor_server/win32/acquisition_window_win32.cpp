@@ -26,8 +26,16 @@ void CWin32AcquisitionWindow::DispatchPending() {
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
-    if (!bAny)
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, kIdleWaitMs, QS_ALLINPUT);
+    if (bAny)
+        return;
+    const ULONGLONG nBefore = ::GetTickCount64();
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, kIdleWaitMs, QS_ALLINPUT);
+    // At least as much as really passed: a limit never lasts longer than its time.
+    if (m_pVirtualClock) {
+        const ULONGLONG nWaited = ::GetTickCount64() - nBefore;
+        m_pVirtualClock->SleepMs(
+            static_cast<uint32_t>(nWaited > kIdleWaitMs ? nWaited : kIdleWaitMs));
+    }
 }
 
 void CWin32AcquisitionWindow::HandOver(const uint8_t* pRecord, size_t nSize) {

@@ -3,6 +3,7 @@
 // dispatch of what is queued for the view alone, the copy-data hand-over
 // to the view itself and message boxes owned by it.
 #include "acquisition_ports.h"
+#include "clock.h"
 
 #include <windows.h>
 
@@ -11,6 +12,9 @@ namespace torvex {
 class CWin32AcquisitionWindow final : public IAcquisitionWindow {
 public:
     void SetWindow(HWND hView) { m_hView = hView; }
+    // A virtual clock moves by each idle wait, so that the engine's time
+    // limits pass even when no device call makes time go by.
+    void SetVirtualClock(IClock* pClock) { m_pVirtualClock = pClock; }
 
     void StartTimer(unsigned nId, uint32_t nMs) override;
     void StopTimer(unsigned nId) override;
@@ -20,6 +24,7 @@ public:
 
 private:
     HWND m_hView = nullptr;
+    IClock* m_pVirtualClock = nullptr;
 };
 
 } // namespace torvex

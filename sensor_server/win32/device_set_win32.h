@@ -3,9 +3,9 @@
 // read once at start, switches to simulated devices (its text is described
 // in sim/sim_config.h); without it every port is the real Win32 one.
 #include "box_port_win32.h"
+#include "command_dispatcher.h"
 #include "image_files_win32.h"
 #include "image_shell_win32.h"
-#include "command_dispatcher.h"
 #include "platform_win32.h"
 #include "profile_store_win32.h"
 #include "serial_port_win32.h"
@@ -24,6 +24,11 @@ public:
     SServerPorts Ports();
     bool Simulated() const { return m_pSimulation != nullptr; }
     IMailboxStore& Store() { return m_store; }
+    // The simulation's virtual clock when the switch asks for one, else null.
+    IClock* VirtualClock() {
+        return m_pSimulation && &m_pSimulation->Clock() != &m_clock ? &m_pSimulation->Clock()
+                                                                    : nullptr;
+    }
 
 private:
     CProfileStore m_store;

@@ -18,6 +18,7 @@ CTORVEXView::CTORVEXView(CDeviceSet& devices)
       m_capture(devices.Ports().m_slots, devices.Ports().m_clock, devices.Ports().m_hooks, m_files,
                 ostrel::SystemWallClock()) {
     m_dispatcher.AttachAcquisition(&m_engine, &m_capture);
+    m_acquisitionWindow.SetVirtualClock(devices.VirtualClock());
 }
 
 bool CTORVEXView::Create(HWND hParent, HINSTANCE hInstance) {
