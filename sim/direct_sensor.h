@@ -25,6 +25,8 @@ struct SDirectSensorSetup {
     uint8_t m_nPhotodiode = 17;
     // Memory read by pages of the requested length; page p starts at p x length.
     std::vector<uint8_t> m_memory;
+    // The memory page whose reads fail (reply status 255); -1 for none.
+    int64_t m_nFailingPage = -1;
 };
 
 enum class EDirectFault {
