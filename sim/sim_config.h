@@ -30,6 +30,11 @@
 //                        short (arg bytes), gone (after arg requests), silent;
 //                        request: the code in hex ("84") or "*"
 //   dnoep=<addr>         endpoint (hex) the sensors lack
+//   dcal=<w>x<h>[,<w>x<h>...]  in sensor order: the sensor's memory holds a
+//                        calibration archive with "<identity>.FFC" of that size
+//                        (SampleCalibrationFile with the sensor's index as seed);
+//                        "-" leaves a sensor without one
+//   dcalfail=<page>      reading that memory page fails on every sensor
 // Unknown items are ignored and listed in m_unknown.
 #include "direct_sensor.h"
 #include "fault_plan.h"

@@ -5,6 +5,7 @@
 #include "direct_slots.h"
 #include "rar_reader.h"
 #include "rar_writer.h"
+#include "sim_config.h"
 #include "status_codes.h"
 #include "unrar_command.h"
 #include "usb_sim.h"
@@ -201,6 +202,10 @@ struct SStoreRig {
         SDirectSensorSetup setup; // identity "TS2-1-00071;R3", slot 0
         setup.m_memory = CalibrationMemory(archive, 14);
         m_archive = std::move(archive);
+        bus.Add(setup);
+        EXPECT_EQ(slots.OpenSlot(0), kOk);
+    }
+    explicit SStoreRig(const SDirectSensorSetup& setup) {
         bus.Add(setup);
         EXPECT_EQ(slots.OpenSlot(0), kOk);
     }
@@ -433,4 +438,23 @@ TEST(CalibrationStore, AnIdentityThatIsNoPlainFileNameIsSkipped) {
     for (const char* name : {"TS2-1-00071", "A.B", "CONSOLE", "COM10", "a b", "x-1_2(3)"})
         EXPECT_TRUE(IsPlainFileName(name)) << name;
     EXPECT_FALSE(IsPlainFileName(std::string(201, 'a')));
+}
+
+TEST(CalibrationStore, TheSimulatorSwitchPutsArchivesInTheSensorsMemory) {
+    const SSimConfig config = ParseSimConfig("direct=85,85;dcal=8x4,-");
+    SStoreRig rig(config.m_direct[0]);
+    const auto calibration = rig.Calibration();
+    ASSERT_TRUE(calibration);
+    const std::vector<uint8_t> expected = SampleCalibrationFile(8, 4, 0);
+    EXPECT_EQ(calibration->m_indices, std::vector<uint8_t>(expected.begin() + 128, expected.end()));
+    EXPECT_EQ(rig.files.m_files.count(kFile), 1u);
+
+    SStoreRig without(config.m_direct[1]);
+    EXPECT_FALSE(without.Calibration());
+    EXPECT_EQ(without.files.m_created, CTexts{}) << "no archive in its memory";
+
+    const SSimConfig failing = ParseSimConfig("direct=85;dcal=8x4;dcalfail=2");
+    SStoreRig broken(failing.m_direct[0]);
+    EXPECT_FALSE(broken.Calibration());
+    EXPECT_EQ(broken.files.m_deleted, CTexts{kArchive});
 }
