@@ -137,3 +137,30 @@ TEST(CalibrationWine, AMissingUnrarIsReportedWithThePlatformsCode) {
                                            "ERROR: Could not open FFC file"}));
     EXPECT_TRUE(Exists(rig.m_strFolder + "TS2-1-00071.FFC.RAR")) << "the archive is kept";
 }
+
+TEST(CalibrationWine, StandInExtractsFlatReplacesAndRefusesOtherCommandLines) {
+    SWineRig rig("unrar_direct", {});
+    const std::string strTool = rig.m_strFolder + "UnRAR.exe";
+    const std::string strArchive = rig.m_strFolder + "two files.rar";
+    const std::string strOut = rig.m_strFolder + "out dir\\";
+    ASSERT_EQ(rig.files.MakeFolder(strOut), 0u);
+    const std::vector<uint8_t> archive =
+        WriteRar({SRarFile{"deep\\er\\A.FFC", {'a', 'b', 'c'}}, SRarFile{"B.TXT", {}}});
+    std::ofstream(strArchive, std::ios::binary)
+        .write(reinterpret_cast<const char*>(archive.data()),
+               static_cast<std::streamsize>(archive.size()));
+    std::ofstream(strOut + "A.FFC") << "old contents";
+
+    const auto run = [&](const std::string& strArguments) {
+        uint32_t nExit = 99;
+        EXPECT_EQ(rig.runner.RunAndWait(strTool, "\"" + strTool + "\" " + strArguments, nExit), 0u);
+        return nExit;
+    };
+    EXPECT_EQ(run("e -y \"" + strArchive + "\" *.* \"" + strOut + "\""), 0u);
+    EXPECT_EQ(ReadAll(strOut + "A.FFC"), (std::vector<uint8_t>{'a', 'b', 'c'}));
+    EXPECT_TRUE(Exists(strOut + "B.TXT"));
+    EXPECT_FALSE(Exists(strOut + "deep"));
+    EXPECT_EQ(run("x -y \"" + strArchive + "\" *.* \"" + strOut + "\""), 7u);
+    EXPECT_EQ(run("e -y \"" + rig.m_strFolder + "none.rar\" *.* \"" + strOut + "\""), 6u);
+    EXPECT_EQ(run("e -y \"" + strTool + "\" *.* \"" + strOut + "\""), 3u) << "not an archive";
+}
