@@ -458,3 +458,18 @@ TEST(CalibrationStore, TheSimulatorSwitchPutsArchivesInTheSensorsMemory) {
     EXPECT_FALSE(broken.Calibration());
     EXPECT_EQ(broken.files.m_deleted, CTexts{kArchive});
 }
+
+TEST(CalibrationStore, EitherVersionByteKeepsAFetchedCalibrationFromTheImage) {
+    for (size_t nAt : {22u, 23u}) {
+        std::vector<uint8_t> file = SmallCalibration();
+        file[nAt] = 1;
+        SStoreRig rig(WriteRar({SRarFile{"TS2-1-00071.FFC", file}}));
+        const auto calibration = rig.Calibration();
+        ASSERT_TRUE(calibration) << nAt;
+        std::vector<uint16_t> image(24, 1234);
+        EXPECT_EQ(ApplyCalibration(*calibration, 5000, image.data(), 6, 4),
+                  ECalibrationFault::OtherVersion)
+            << nAt;
+        EXPECT_EQ(image, std::vector<uint16_t>(24, 1234)) << nAt;
+    }
+}
