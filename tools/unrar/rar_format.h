@@ -60,7 +60,7 @@ constexpr uint8_t kUnpackVersionStore = 20;
 // End block: a base header with flags 0x4000.
 constexpr uint16_t kEndFlags = 0x4000;
 
-// CRC-32 (reflected polynomial 0xEDB88320), continued from nCrc.
+// CRC-32 as ZIP and RAR use it (zlib's), continued from nCrc.
 uint32_t Crc32(const uint8_t* pData, size_t nSize, uint32_t nCrc = 0);
 
 // A header's check value: the low 16 bits of the CRC-32 of its bytes from
