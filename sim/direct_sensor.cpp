@@ -64,6 +64,10 @@ void CDirectSensor::Receive(const dp::SPacketFields& packet) {
     m_bWrongSequence = Fault(EDirectFault::Sequence, packet.m_nCode) != nullptr;
     if (const SDirectFaultRule* p = Fault(EDirectFault::Short, packet.m_nCode))
         m_nShort = p->m_nArg;
+    // ---- memory pages: a damaged page ----
+    if (packet.m_nCode == dp::kReqPage && m_setup.m_nFailingPage == int64_t{packet.m_nValue})
+        m_nReplyStatus = dp::kStatusFailed;
+    // ---- end memory pages ----
     bool bKnown = false;
     switch (packet.m_nCode) {
     case dp::kReqVersion:

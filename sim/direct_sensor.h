@@ -28,6 +28,8 @@ struct SDirectSensorSetup {
     std::vector<uint8_t> m_memory;
     // ---- acquisition ----
     SAcquisitionSetup m_acquisition;
+    // The memory page whose reads fail (reply status 255); -1 for none.
+    int64_t m_nFailingPage = -1;
 };
 
 enum class EDirectFault {

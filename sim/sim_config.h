@@ -35,6 +35,11 @@
 //   dshort=<n>           bytes missing from every image transfer
 //   darmpolls=<n>        status packets between arming and the exposure
 // Items after "direct=" apply to the sensors it names.
+//   dcal=<w>x<h>[,<w>x<h>...]  in sensor order: the sensor's memory holds a
+//                        calibration archive with "<identity>.FFC" of that size
+//                        (SampleCalibrationFile with the sensor's index as seed);
+//                        "-" leaves a sensor without one
+//   dcalfail=<page>      reading that memory page fails on every sensor
 // Unknown items are ignored and listed in m_unknown.
 #include "direct_sensor.h"
 #include "fault_plan.h"

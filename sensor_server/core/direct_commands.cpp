@@ -1,6 +1,7 @@
 #include "direct_commands.h"
 
 #include "data_parsers.h"
+#include "direct_identity.h"
 #include "page_request.h"
 #include "protocol.h"
 #include "status_codes.h"
@@ -33,11 +34,9 @@ CDirectCommands::CDirectCommands(IDirectSlots& slots, CMailbox& mailbox, SViewSt
     : m_slots(slots), m_mailbox(mailbox), m_view(view) {}
 
 std::string CDirectCommands::ReadText(uint8_t nCode, uint16_t nLength, int nSlot) {
-    // One byte more than asked, zero-filled, so the text always ends.
-    std::vector<uint8_t> buffer(static_cast<size_t>(nLength) + 1, 0);
-    if (m_slots.Request(nCode, nLength, 0, buffer.data(), false, nSlot) != kOk)
-        return std::string();
-    return std::string(reinterpret_cast<const char*>(buffer.data()));
+    std::string text;
+    (void)ReadDirectText(m_slots, nCode, nLength, nSlot, text);
+    return text;
 }
 
 uint32_t CDirectCommands::ReadNumber(uint8_t nCode, uint16_t nSize, int nSlot) {
@@ -51,19 +50,11 @@ uint32_t CDirectCommands::ReadNumber(uint8_t nCode, uint16_t nSize, int nSlot) {
 }
 
 int CDirectCommands::ReadSizes(int nSlot, uint16_t& nLength) {
-    uint8_t buffer[dp::kSizesSize + 1] = {};
-    const int nCode = m_slots.Request(dp::kReqSizes, dp::kSizesSize, 0, buffer, false, nSlot);
-    CByteReader reader(buffer, dp::kSizesSize);
-    nLength = nCode == kOk ? reader.U16Be(dp::kAtIdentityLength) : 0;
-    return nCode;
+    return ReadDirectSizes(m_slots, nSlot, nLength);
 }
 
 std::string CDirectCommands::ReadIdentity(int nSlot, uint16_t nLength) {
-    std::string text = ReadText(dp::kReqIdentity, nLength, nSlot);
-    const size_t nEnd = text.find(dp::kIdentityEnd);
-    if (nEnd != std::string::npos)
-        text.resize(nEnd);
-    return text;
+    return CutIdentity(ReadText(dp::kReqIdentity, nLength, nSlot));
 }
 
 SAnswer CDirectCommands::ReadSensor(int nSlot) {

@@ -1,0 +1,42 @@
+#include "direct_memory.h"
+
+#include "calibration_store.h"
+
+namespace torvex::sim {
+
+namespace {
+
+void PutU32Le(std::vector<uint8_t>& out, size_t nAt, uint32_t n) {
+    for (int i = 0; i < 4; ++i)
+        out[nAt + static_cast<size_t>(i)] = static_cast<uint8_t>(n >> (8 * i));
+}
+
+} // namespace
+
+std::vector<uint8_t> CalibrationMemory(const std::vector<uint8_t>& archive, uint16_t nPageLength) {
+    const size_t nCount = (archive.size() + nPageLength - 1) / nPageLength;
+    std::vector<uint8_t> memory((nCount + 1) * nPageLength, 0xFF);
+    PutU32Le(memory, 0, kArchiveMagic);
+    PutU32Le(memory, 4, static_cast<uint32_t>(archive.size()));
+    PutU32Le(memory, 8, static_cast<uint32_t>(nCount));
+    std::copy(archive.begin(), archive.end(), memory.begin() + nPageLength);
+    return memory;
+}
+
+std::vector<uint8_t> SampleCalibrationFile(uint32_t nWidth, uint32_t nHeight, uint32_t nSeed) {
+    std::vector<uint8_t> file(kCalibrationHeaderSize + size_t{nWidth} * nHeight, 0);
+    PutU32Le(file, 0, nWidth);
+    PutU32Le(file, 4, nHeight);
+    file[8] = 100;           // D
+    PutU32Le(file, 16, 100); // B: P = 10000
+    file[20] = 10;           // U
+    uint32_t nState = nSeed * 2654435761u + 1;
+    for (size_t i = kCalibrationHeaderSize; i < file.size(); ++i) {
+        nState = nState * 1664525u + 1013904223u;
+        const uint32_t r = nState >> 24;
+        file[i] = r < 4 ? kIndexDefect : r < 128 ? static_cast<uint8_t>(r) : 0;
+    }
+    return file;
+}
+
+} // namespace torvex::sim
