@@ -37,6 +37,10 @@ public:
     CAcquisitionEngine(IDirectSlots& slots, IClock& clock, IAcquisitionWindow& window,
                        ICalibrationSource* pCalibration, SViewState& view);
 
+    // The source may only exist once the view's window does.
+    void SetCalibrationSource(ICalibrationSource* pSource) {
+        m_fetch.SetCalibrationSource(pSource);
+    }
     // A timer message of the view (other ids are not the engine's).
     void OnTimer(unsigned nId);
 

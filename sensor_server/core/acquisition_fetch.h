@@ -39,6 +39,8 @@ public:
     CImageFetch(IDirectSlots& slots, IClock& clock, IAcquisitionWindow& window,
                 ICalibrationSource* pCalibration, SViewState& view);
 
+    // Null: images go uncorrected by a calibration.
+    void SetCalibrationSource(ICalibrationSource* pSource) { m_pCalibration = pSource; }
     // 0 when the record was handed over, 27, 21 or 43.
     int FetchImage(uint16_t nMode, int nSlot);
     // Dark frames retaken in the current exposure.

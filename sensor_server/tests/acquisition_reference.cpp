@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <tuple>
 
 namespace torvex::test {
 
@@ -38,7 +39,67 @@ uint16_t FillLevel(const std::vector<uint16_t>& p) {
 
 namespace {
 
-SReferenceImage Compute(int nSlot, bool bDarkExposed) {
+uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 |
+           uint32_t{b[at + 3]} << 24;
+}
+
+// Gain per index, defect pixels from their neighbours (the first 1023 in
+// scan order, repaired last to first).
+void Calibrate(std::vector<uint16_t>& p, uint32_t w, uint32_t h, const std::vector<uint8_t>& ffc,
+               uint32_t nEnergy) {
+    const int64_t D = static_cast<int16_t>(ffc[8] | ffc[9] << 8);
+    const int64_t P = 100 * int64_t{static_cast<int32_t>(U32(ffc, 16))};
+    const int64_t U = static_cast<int8_t>(ffc[20]);
+    std::vector<std::pair<uint32_t, uint32_t>> defects;
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+            const int i = ffc[128 + size_t{y} * w + x];
+            uint16_t& v = p[size_t{y} * w + x];
+            if (i == 0 || i == U)
+                continue;
+            if (i == 255) {
+                if (defects.size() < 1023)
+                    defects.emplace_back(x, y);
+                continue;
+            }
+            const int64_t gain = ((P - U + i) * 10000 / P - 10000) * int64_t{nEnergy} / D + 10000;
+            if (gain == 0)
+                continue;
+            int64_t q = int64_t{v} * 10000 / gain;
+            if (q < 0 || (q & (1 << 30)))
+                q = 0;
+            v = static_cast<uint16_t>(std::min<int64_t>(q, 16383));
+        }
+    auto listedBefore = [&](size_t k, uint32_t x, uint32_t y) {
+        for (size_t j = 0; j < k; ++j)
+            if (defects[j].first == x && defects[j].second == y)
+                return true;
+        return false;
+    };
+    for (size_t k = defects.size(); k-- > 0;) {
+        const uint32_t x = defects[k].first, y = defects[k].second;
+        int64_t sum = 0, n = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) {
+                if (dx == 0 && dy == 0)
+                    continue;
+                const int64_t nx = int64_t{x} + dx, ny = int64_t{y} + dy;
+                if (nx < 0 || ny < 0 || nx >= w || ny >= h)
+                    continue;
+                const bool before = dy < 0 || (dy == 0 && dx < 0);
+                if (before && listedBefore(k, static_cast<uint32_t>(nx), static_cast<uint32_t>(ny)))
+                    continue;
+                sum += p[static_cast<size_t>(ny) * w + static_cast<size_t>(nx)];
+                ++n;
+            }
+        if (n > 0)
+            p[size_t{y} * w + x] = static_cast<uint16_t>(sum / n);
+    }
+}
+
+SReferenceImage Compute(int nSlot, bool bDarkExposed, const std::vector<uint8_t>& calibration,
+                        uint32_t nEnergy) {
     const sim::SFrameGeometry g = sim::GeometryOfSlot(nSlot);
     const size_t nPixels = size_t{g.m_nWidth} * g.m_nHeight;
     const std::vector<uint16_t> e = Unpack(sim::PackSamples(sim::ExposureSamples(g)), nPixels);
@@ -53,6 +114,8 @@ SReferenceImage Compute(int nSlot, bool bDarkExposed) {
         image.m_pixels.push_back(static_cast<uint16_t>(16383 - std::max(0, diff)));
     }
     std::vector<uint16_t>& p = image.m_pixels;
+    if (!calibration.empty())
+        Calibrate(p, w, h, calibration, nEnergy);
     auto at = [&](uint32_t x, uint32_t y) -> uint16_t& { return p[size_t{y} * w + x]; };
 
     const uint32_t band = nSlot == 0 ? 115 : 270;
@@ -84,13 +147,15 @@ SReferenceImage Compute(int nSlot, bool bDarkExposed) {
 
 } // namespace
 
-SReferenceImage ReferenceAcquisition(int nSlot, bool bDarkExposed) {
+SReferenceImage ReferenceAcquisition(int nSlot, bool bDarkExposed,
+                                     const std::vector<uint8_t>& calibration, uint32_t nEnergy) {
     // Several tests ask for the same few images.
-    static std::map<std::pair<int, bool>, SReferenceImage> s_images;
-    const auto key = std::make_pair(nSlot, bDarkExposed);
+    using CKey = std::tuple<int, bool, std::vector<uint8_t>, uint32_t>;
+    static std::map<CKey, SReferenceImage> s_images;
+    CKey key{nSlot, bDarkExposed, calibration, nEnergy};
     auto it = s_images.find(key);
     if (it == s_images.end())
-        it = s_images.emplace(key, Compute(nSlot, bDarkExposed)).first;
+        it = s_images.emplace(key, Compute(nSlot, bDarkExposed, calibration, nEnergy)).first;
     return it->second;
 }
 

@@ -14,8 +14,11 @@ struct SReferenceImage {
     std::vector<uint16_t> m_pixels;
 };
 
-// bDarkExposed: the dark frame used is one that saw light.
-SReferenceImage ReferenceAcquisition(int nSlot, bool bDarkExposed);
+// bDarkExposed: the dark frame used is one that saw light. A calibration
+// file (".FFC" bytes) of the image's size is applied with the image's Nrj.
+SReferenceImage ReferenceAcquisition(int nSlot, bool bDarkExposed,
+                                     const std::vector<uint8_t>& calibration = {},
+                                     uint32_t nEnergy = 5400);
 // The bitmap's pixel bytes (rows as in the image).
 std::vector<uint8_t> ReferenceGrey(const SReferenceImage& image);
 // The little-endian bytes of "LASTACQ2.RAW".

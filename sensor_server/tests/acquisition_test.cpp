@@ -5,6 +5,8 @@
 #include "acquisition_engine.h"
 #include "acquisition_oscillogram.h"
 #include "acquisition_reference.h"
+#include "calibration.h"
+#include "direct_memory.h"
 #include "image_handover.h"
 #include "image_record.h"
 #include "test_support.h"
@@ -320,6 +322,22 @@ TEST(Acquisition, NestedCommandDuringAcquireImageIsIgnored) {
     server.m_server.m_nAllowedEarlyReady = 1; // the nested command's own answer
     server.Send(kCmdStartAcquisition);        // not busy: nested commands run
     EXPECT_TRUE(bServed);
+}
+
+// The sensor's calibration (gains, defects beyond the 1023 left alone) comes
+// before the corner mask and the median.
+TEST(Acquisition, CalibrationComesFirst) {
+    for (int nSlot : {0, 1}) {
+        SCOPED_TRACE(nSlot);
+        CAcqServer server(nSlot == 0 ? "direct=85" : "direct=12");
+        const std::vector<uint8_t> ffc = nSlot == 0 ? sim::SampleCalibrationFile(1000, 1496, 3)
+                                                    : sim::SampleCalibrationFile(1300, 1696, 4);
+        server.m_calibration.m_calibration = ParseCalibration(ffc.data(), ffc.size());
+        ASSERT_EQ(server.Send(kCmdAcquireImage).m_nError, kOk);
+        EXPECT_TRUE(server.m_window.m_messages.empty());
+        EXPECT_TRUE(server.File("LASTACQ2.RAW") ==
+                    ReferenceRawFile(ReferenceAcquisition(nSlot, false, ffc)));
+    }
 }
 
 // A calibration of another size is reported and leaves the image as it is.

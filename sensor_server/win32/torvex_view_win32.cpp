@@ -12,7 +12,7 @@ constexpr wchar_t kViewClass[] = L"TORVEX_VIEW";
 }
 
 CTORVEXView::CTORVEXView(CDeviceSet& devices)
-    : m_dispatcher(devices.Ports()),
+    : m_dispatcher(devices.Ports()), m_slots(devices.Ports().m_slots),
       m_engine(devices.Ports().m_slots, devices.Ports().m_clock, m_acquisitionWindow, nullptr,
                m_dispatcher.View()),
       m_capture(devices.Ports().m_slots, devices.Ports().m_clock, devices.Ports().m_hooks, m_files,
@@ -32,8 +32,12 @@ bool CTORVEXView::Create(HWND hParent, HINSTANCE hInstance) {
     ::RegisterClassExW(&wc);
     m_hWnd = ::CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
                                hParent, nullptr, hInstance, this);
+    if (!m_hWnd)
+        return false;
     m_acquisitionWindow.SetWindow(m_hWnd);
-    return m_hWnd != nullptr;
+    m_pCalibration = MakeCalibrationSourceWin32(m_slots, m_hWnd);
+    m_engine.SetCalibrationSource(m_pCalibration.get());
+    return true;
 }
 
 LRESULT CTORVEXView::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {

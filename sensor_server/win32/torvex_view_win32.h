@@ -4,6 +4,7 @@
 #include "acquisition_engine.h"
 #include "acquisition_oscillogram.h"
 #include "acquisition_window_win32.h"
+#include "calibration_source_win32.h"
 #include "command_dispatcher.h"
 #include "device_set_win32.h"
 #include "handover_files_win32.h"
@@ -13,6 +14,8 @@
 #include "window_base.h"
 
 #include <windows.h>
+
+#include <memory>
 
 namespace torvex {
 
@@ -30,6 +33,8 @@ private:
     CImageHandOver m_handOver{m_files, m_dispatcher.View()};
     // ---- acquisition of the direct sensors: timers 1000/1001 on this window ----
     CWin32AcquisitionWindow m_acquisitionWindow;
+    IDirectSlots& m_slots;
+    std::unique_ptr<ICalibrationSource> m_pCalibration; // its messages belong to this window
     CAcquisitionEngine m_engine;
     COscillogramCapture m_capture;
 };

@@ -1,9 +1,11 @@
 // TORVEX.exe acquiring from simulated direct sensors for a separate client
 // process: one image per geometry whose three files equal the plain
-// computation from the simulator's frames, a command posted behind
+// computation from the simulator's frames and the ".FFC" beside the server
+// (the real calibration source reads it), a command posted behind
 // AcquireImage that is ignored, and an arm time-out after which the server
 // still serves.
 #include "acquisition_reference.h"
+#include "direct_memory.h"
 #include "server_client.h"
 
 #include <gtest/gtest.h>
@@ -42,9 +44,41 @@ std::vector<uint8_t> ReadBytes(const std::string& strPath) {
 
 const char* const kFiles[] = {"LASTACQ2.RAW", "LASTACQ2.OSC", "ACQ1.BMP"};
 
+bool WriteBytes(const std::string& strPath, const std::vector<uint8_t>& bytes) {
+    HANDLE h = ::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD n = 0;
+    const bool bOk = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) &&
+                     n == bytes.size();
+    ::CloseHandle(h);
+    return bOk;
+}
+
+// The calibration files of the first simulated sensor of each size, beside
+// the server, for as long as a test runs.
+struct SCalibrationFiles {
+    SCalibrationFiles() {
+        for (int nSlot = 0; nSlot < 2; ++nSlot) {
+            m_files[nSlot] = nSlot == 0 ? torvex::sim::SampleCalibrationFile(1000, 1496, 3)
+                                        : torvex::sim::SampleCalibrationFile(1300, 1696, 4);
+            EXPECT_TRUE(WriteBytes(Path(nSlot), m_files[nSlot]));
+        }
+    }
+    ~SCalibrationFiles() {
+        for (int nSlot = 0; nSlot < 2; ++nSlot)
+            ::DeleteFileA(Path(nSlot).c_str());
+    }
+    static std::string Path(int nSlot) {
+        return Narrow(OwnFolder()) + (nSlot == 0 ? "TS2-1-00071.FFC" : "TS2-2-00071.FFC");
+    }
+    std::vector<uint8_t> m_files[2];
+};
+
 } // namespace
 
 TEST(AcquisitionWine, OneImagePerGeometry) {
+    const SCalibrationFiles calibration;
     const std::string folder = TempFolder();
     for (int nSlot = 0; nSlot < 2; ++nSlot) {
         SCOPED_TRACE(nSlot);
@@ -62,7 +96,8 @@ TEST(AcquisitionWine, OneImagePerGeometry) {
         EXPECT_GT(std::stoi(server.Send(45).m_strResult), 0) << "transfer rate";
         EXPECT_EQ(server.Send(222).m_strResult, "5400");
 
-        const SReferenceImage expected = ReferenceAcquisition(nSlot, false);
+        const SReferenceImage expected =
+            ReferenceAcquisition(nSlot, false, calibration.m_files[nSlot]);
         EXPECT_TRUE(ReadBytes(folder + "LASTACQ2.RAW") == ReferenceRawFile(expected));
         const std::vector<uint8_t> osc = ReadBytes(folder + "LASTACQ2.OSC");
         EXPECT_EQ(std::string(osc.begin(), osc.end()), ReferenceOscillogramText(300));
@@ -78,6 +113,7 @@ TEST(AcquisitionWine, OneImagePerGeometry) {
 // the acquisition waits and is ignored: the image comes, and its answer is
 // not overwritten afterwards.
 TEST(AcquisitionWine, CommandBehindAcquireImageIsIgnored) {
+    const SCalibrationFiles calibration;
     const std::string trace = TempFolder() + "acq_trace.txt";
     ::DeleteFileA(trace.c_str());
     ::SetEnvironmentVariableA("TORVEX_TRACE", trace.c_str());
