@@ -18,6 +18,10 @@ constexpr uint32_t kExposureWaitMs = 2500;
 constexpr uint32_t kCaptureStart = 257;
 constexpr uint32_t kCaptureStop = 0;
 constexpr int kStatusFailed = 21;
+constexpr uint8_t kFlagWantsArm = 0x10;
+constexpr uint8_t kFlagArmed = 0x08;
+constexpr uint8_t kMaskArmWait = 0x48;
+constexpr uint8_t kMaskExposureWait = 0x44;
 constexpr size_t kLead = 50; // samples kept before the trigger
 constexpr size_t kTriggerAfter = 100;
 constexpr size_t kTail = 150; // samples the end is judged on
@@ -112,14 +116,14 @@ SAnswer COscillogramCapture::Capture(const std::string& strFolder, int nSlot) {
         };
         if (!statusTwice())
             return AnswerText(kStatusFailed, std::string());
-        if (status.m_nFlags & 0x10) {
+        if (status.m_nFlags & kFlagWantsArm) {
             if (m_slots.Request(dp::kReqArm, 0, 0, nullptr, false, nSlot) != kOk ||
-                m_slots.WaitStatus(0x48, kArmWaitMs, nSlot) != kOk || !statusTwice())
+                m_slots.WaitStatus(kMaskArmWait, kArmWaitMs, nSlot) != kOk || !statusTwice())
                 return AnswerText(kStatusFailed, std::string());
         }
-        if (status.m_nFlags & 0x08) {
+        if (status.m_nFlags & kFlagArmed) {
             if (m_slots.Request(dp::kReqAbort, 0, 0, nullptr, false, nSlot) != kOk ||
-                m_slots.WaitStatus(0x44, kExposureWaitMs, nSlot) != kOk)
+                m_slots.WaitStatus(kMaskExposureWait, kExposureWaitMs, nSlot) != kOk)
                 return AnswerText(kStatusFailed, std::string());
         }
         const int nStartCode =

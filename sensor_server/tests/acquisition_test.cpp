@@ -401,3 +401,26 @@ TEST(Acquisition, CaptureOscillogram) {
     EXPECT_EQ(server.m_server.m_hooks.m_nBeeps, 2);
     EXPECT_FALSE(server.m_server.m_slots.HoldsSensor(0)) << "closed at the end";
 }
+
+// 221 on a sensor that fails: the request's code, the slot closed; only a
+// capture that started is stopped again.
+TEST(Acquisition, CaptureOscillogramFailures) {
+    struct Case {
+        const char* sim;
+        int error;
+        int beeps;
+    } cases[] = {
+        {"direct=85;dfault=status:00:255", kDeviceFailed, 1},   // no connect
+        {"direct=85;dfault=status:1C:255:1", kDeviceFailed, 1}, // the capture does not start
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sim);
+        CAcqServer server(c.sim);
+        const SReply r = server.Send(kCmdCaptureOscillogram);
+        EXPECT_EQ(r.m_nError, c.error);
+        EXPECT_EQ(r.m_strResult, "");
+        EXPECT_EQ(server.m_server.m_hooks.m_nBeeps, c.beeps);
+        EXPECT_FALSE(server.m_server.m_slots.HoldsSensor(0));
+        EXPECT_NE(server.Sensor().LastCode(), 0x02) << "no capture to stop";
+    }
+}
