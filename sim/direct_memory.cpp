@@ -1,6 +1,9 @@
 #include "direct_memory.h"
 
 #include "calibration_store.h"
+#include "rar_writer.h"
+
+#include <cstdlib>
 
 namespace torvex::sim {
 
@@ -37,6 +40,20 @@ std::vector<uint8_t> SampleCalibrationFile(uint32_t nWidth, uint32_t nHeight, ui
         file[i] = r < 4 ? kIndexDefect : r < 128 ? static_cast<uint8_t>(r) : 0;
     }
     return file;
+}
+
+void PutCalibrationArchive(SDirectSensorSetup& setup, const std::string& strSize, uint32_t nSeed) {
+    const size_t nX = strSize.find('x');
+    if (nX == std::string::npos)
+        return;
+    const auto nWidth =
+        static_cast<uint32_t>(std::strtoul(strSize.substr(0, nX).c_str(), nullptr, 10));
+    const auto nHeight = static_cast<uint32_t>(std::strtoul(strSize.c_str() + nX + 1, nullptr, 10));
+    const std::string strName =
+        setup.m_strIdentity.substr(0, setup.m_strIdentity.find(proto::direct::kIdentityEnd));
+    const std::vector<uint8_t> archive =
+        WriteRar({SRarFile{strName + ".FFC", SampleCalibrationFile(nWidth, nHeight, nSeed)}});
+    setup.m_memory = CalibrationMemory(archive, static_cast<uint16_t>(setup.m_strIdentity.size()));
 }
 
 } // namespace torvex::sim

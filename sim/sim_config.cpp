@@ -1,8 +1,5 @@
 #include "sim_config.h"
 
-#include "direct_memory.h"
-#include "rar_writer.h"
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -101,21 +98,6 @@ SDirectSensorSetup DirectSensorOf(uint8_t nCpld, size_t n) {
     return setup;
 }
 
-// "<w>x<h>": the sensor's memory holds an archive with "<identity>.FFC" of
-// that size; anything else leaves its memory as it is.
-void PutCalibrationArchive(SDirectSensorSetup& setup, const std::string& strSize, size_t n) {
-    const size_t nX = strSize.find('x');
-    if (nX == std::string::npos)
-        return;
-    const uint32_t nWidth = static_cast<uint32_t>(Dec(strSize.substr(0, nX)));
-    const uint32_t nHeight = static_cast<uint32_t>(Dec(strSize.substr(nX + 1)));
-    const std::string strName =
-        setup.m_strIdentity.substr(0, setup.m_strIdentity.find(proto::direct::kIdentityEnd));
-    const std::vector<uint8_t> archive = WriteRar({SRarFile{
-        strName + ".FFC", SampleCalibrationFile(nWidth, nHeight, static_cast<uint32_t>(n))}});
-    setup.m_memory = CalibrationMemory(archive, static_cast<uint16_t>(setup.m_strIdentity.size()));
-}
-
 } // namespace
 
 SSimConfig ParseSimConfig(const std::string& text) {
@@ -189,9 +171,7 @@ SSimConfig ParseSimConfig(const std::string& text) {
                 d.m_nStateCode = static_cast<uint8_t>(Dec(value));
         } else if (key == "dcal") {
             // ---- calibration archives in the sensors' memory ----
-            const std::vector<std::string> sizes = Split(value, ',');
-            for (size_t n = 0; n < sizes.size() && n < config.m_direct.size(); ++n)
-                PutCalibrationArchive(config.m_direct[n], sizes[n], n);
+            config.m_directCalibrations = Split(value, ',');
         } else if (key == "dcalfail") {
             for (SDirectSensorSetup& d : config.m_direct)
                 d.m_nFailingPage = static_cast<int64_t>(Dec(value));

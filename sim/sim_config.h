@@ -59,6 +59,8 @@ struct SSimConfig {
     std::vector<SDirectSensorSetup> m_direct;
     std::vector<SDirectFaultRule> m_directFaults;
     std::vector<uint8_t> m_missingEndpoints;
+    // Per direct sensor, "<w>x<h>" of the calibration archive in its memory.
+    std::vector<std::string> m_directCalibrations;
     std::vector<std::string> m_unknown;
 };
 

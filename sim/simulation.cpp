@@ -1,5 +1,7 @@
 #include "simulation.h"
 
+#include "direct_memory.h"
+
 namespace torvex::sim {
 
 CSimulation::CSimulation(const SSimConfig& config, IClock& realClock)
@@ -15,6 +17,9 @@ CSimulation::CSimulation(const SSimConfig& config, IClock& realClock)
             sensor.AddFault(rule);
     }
     m_usb.m_missingEndpoints = config.m_missingEndpoints;
+    for (size_t n = 0; n < config.m_directCalibrations.size() && n < m_usb.Size(); ++n)
+        PutCalibrationArchive(m_usb.Sensor(n).Setup(), config.m_directCalibrations[n],
+                              static_cast<uint32_t>(n));
     for (const SFaultRule& rule : config.m_faults)
         m_faults.Add(rule);
     if (config.m_nWirelessPort > 0) {

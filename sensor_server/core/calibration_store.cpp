@@ -73,6 +73,8 @@ std::optional<SCalibration> CCalibrationStore::CalibrationFor(int nSlot) {
 
     SNames names;
     names.m_strFolder = m_files.ServerFolder();
+    if (names.m_strFolder.empty())
+        return std::nullopt; // never the current folder instead
     names.m_strFile = names.m_strFolder + strIdentity + kFileExtension;
     names.m_strArchive = names.m_strFile + kArchiveExtension;
     names.m_strUnpack = names.m_strFile + kUnpackExtension + "\\";

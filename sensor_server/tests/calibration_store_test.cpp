@@ -6,6 +6,7 @@
 #include "rar_reader.h"
 #include "rar_writer.h"
 #include "sim_config.h"
+#include "simulation.h"
 #include "status_codes.h"
 #include "unrar_command.h"
 #include "usb_sim.h"
@@ -441,20 +442,21 @@ TEST(CalibrationStore, AnIdentityThatIsNoPlainFileNameIsSkipped) {
 }
 
 TEST(CalibrationStore, TheSimulatorSwitchPutsArchivesInTheSensorsMemory) {
-    const SSimConfig config = ParseSimConfig("direct=85,85;dcal=8x4,-");
-    SStoreRig rig(config.m_direct[0]);
+    CVirtualClock clock;
+    CSimulation simulation(ParseSimConfig("direct=85,85;dcal=8x4,-"), clock);
+    SStoreRig rig(simulation.UsbBus().Sensor(0).Setup());
     const auto calibration = rig.Calibration();
     ASSERT_TRUE(calibration);
     const std::vector<uint8_t> expected = SampleCalibrationFile(8, 4, 0);
     EXPECT_EQ(calibration->m_indices, std::vector<uint8_t>(expected.begin() + 128, expected.end()));
     EXPECT_EQ(rig.files.m_files.count(kFile), 1u);
 
-    SStoreRig without(config.m_direct[1]);
+    SStoreRig without(simulation.UsbBus().Sensor(1).Setup());
     EXPECT_FALSE(without.Calibration());
     EXPECT_EQ(without.files.m_created, CTexts{}) << "no archive in its memory";
 
-    const SSimConfig failing = ParseSimConfig("direct=85;dcal=8x4;dcalfail=2");
-    SStoreRig broken(failing.m_direct[0]);
+    CSimulation failing(ParseSimConfig("direct=85;dcal=8x4;dcalfail=2"), clock);
+    SStoreRig broken(failing.UsbBus().Sensor(0).Setup());
     EXPECT_FALSE(broken.Calibration());
     EXPECT_EQ(broken.files.m_deleted, CTexts{kArchive});
 }

@@ -126,7 +126,11 @@ void CWin32CalibrationFiles::RemoveFolder(const std::string& strFolder) {
             const std::string strName = data.cFileName;
             if (strName == "." || strName == "..")
                 continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                // A link to elsewhere: only the link goes.
+                ::RemoveDirectoryA((strFolder + strName).c_str());
+                ::DeleteFileA((strFolder + strName).c_str());
+            } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveFolder(strFolder + strName + "\\");
             } else {
                 if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
