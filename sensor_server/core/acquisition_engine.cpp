@@ -217,7 +217,9 @@ SAnswer CAcquisitionEngine::AcquireImage() {
     if (nCode != kOk)
         return AnswerText(nCode, std::string());
     const uint64_t nStart = m_clock.NowMs();
-    while (AnySlotIn(kCycleExposure)) {
+    // One image is what was asked for: a second sensor that is never exposed
+    // does not hold the answer back until the limit.
+    while (AnySlotIn(kCycleExposure) && !m_view.m_bImageReady) {
         if (m_clock.NowMs() - nStart > kImageLimitMs)
             return AnswerText(kTimeout, std::string());
         m_window.DispatchPending();

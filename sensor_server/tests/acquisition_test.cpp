@@ -244,6 +244,19 @@ TEST(Acquisition, ExposureAndEnergyInTheRecord) {
     }
 }
 
+// With both sensors open, the first image answers 220; the sensor that is
+// never exposed does not keep it waiting for 60 s.
+TEST(Acquisition, AcquireImageWithTwoSensorsAnswersTheFirstImage) {
+    CAcqServer server("direct=85,12");
+    server.Sensor(1).Acquisition().Setup().m_nArmedPolls = 1u << 30;
+    const SReply r = server.Send(kCmdAcquireImage);
+    EXPECT_EQ(r.m_nError, kOk);
+    EXPECT_EQ(r.m_strResult, "T:\\tmp\\ACQ1.BMP");
+    EXPECT_EQ(server.Sensor(0).Acquisition().ImagesTaken(), 1);
+    EXPECT_EQ(server.Sensor(1).Acquisition().ImagesTaken(), 0);
+    EXPECT_TRUE(server.m_window.m_timers.empty());
+}
+
 // However an acquisition ends, READY 1 is written, no timer runs and the
 // server is not busy; the next command is served.
 TEST(Acquisition, EveryEndCleansUp) {
