@@ -1,5 +1,7 @@
 #include "image_corrections.h"
 
+#include "level_histogram.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -52,9 +54,8 @@ inline bool Windows(uint32_t t, uint32_t nWidth, uint32_t nBand, uint32_t& nFirs
 } // namespace
 
 uint16_t CornerFillValue(const uint16_t* pPixels, size_t nPixels) {
-    std::vector<uint32_t> histogram(kLevels, 0);
-    for (size_t i = 0; i < nPixels; ++i)
-        ++histogram[pPixels[i] & (kLevels - 1)];
+    const std::vector<uint32_t> histogram =
+        LevelHistogram(nPixels, [pPixels](size_t i) { return pPixels[i]; });
     for (size_t v = 0; v < kLevels; ++v)
         if (histogram[v] > kFillCount)
             return static_cast<uint16_t>(v);

@@ -6,6 +6,7 @@
 #include "raw_unpack.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace torvex::reference {
@@ -112,6 +113,10 @@ bool Calibrate(const std::vector<uint8_t>& ffc, uint32_t nEnergy, std::vector<ui
             pixels[k] = static_cast<uint16_t>(v);
         }
     }
+    // Each defect's place in the list, to know which neighbours come earlier.
+    std::vector<size_t> place(size_t{w} * h, SIZE_MAX);
+    for (size_t n = 0; n < defects.size(); ++n)
+        place[size_t{defects[n].second} * w + defects[n].first] = n;
     for (size_t n = defects.size(); n-- > 0;) {
         const int64_t x = defects[n].first, y = defects[n].second;
         int64_t nSum = 0, nCount = 0;
@@ -120,12 +125,8 @@ bool Calibrate(const std::vector<uint8_t>& ffc, uint32_t nEnergy, std::vector<ui
                 const int64_t nx = x + dx, ny = y + dy;
                 if ((dx == 0 && dy == 0) || nx < 0 || ny < 0 || nx >= w || ny >= h)
                     continue;
-                bool bEarlierDefect = false;
-                for (size_t m = 0; m < n; ++m)
-                    if (defects[m].first == nx && defects[m].second == ny)
-                        bEarlierDefect = true;
-                if (bEarlierDefect)
-                    continue;
+                if (place[static_cast<size_t>(ny * w + nx)] < n)
+                    continue; // a defect earlier in the list
                 nSum += pixels[static_cast<size_t>(ny * w + nx)];
                 ++nCount;
             }
@@ -257,20 +258,22 @@ SPipelineOutput Pipeline(const SPipelineInput& in) {
 void Kernels(const SPipelineInput& in, SPipelineOutput& out) {
     const uint32_t w = in.m_nWidth, h = in.m_nHeight;
     const size_t nRaw = size_t{w} * (h + 4);
-    // The kernels read whole groups: a short transfer's tail is zero-filled.
-    auto padded = [&](const std::vector<uint8_t>& raw) {
+    // The kernels read whole groups: a short transfer's tail is zero-filled,
+    // as in the fetch's buffer.
+    std::vector<uint8_t> tail;
+    auto whole = [&](const std::vector<uint8_t>& raw) {
         if (raw.size() >= PackedSize(nRaw))
-            return raw;
-        std::vector<uint8_t> copy = raw;
-        copy.resize(PackedSize(nRaw), 0);
-        return copy;
+            return raw.data();
+        tail = raw;
+        tail.resize(PackedSize(nRaw), 0);
+        return static_cast<const uint8_t*>(tail.data());
     };
     std::vector<uint16_t>& image = out.m_pixels;
     image.resize(nRaw);
-    UnpackSamples(padded(in.m_exposure).data(), nRaw, in.m_nExposureBudget, false, image.data());
+    UnpackSamples(whole(in.m_exposure), nRaw, in.m_nExposureBudget, false, image.data());
     if (!in.m_dark.empty()) {
         std::vector<uint16_t> dark(nRaw);
-        UnpackSamples(padded(in.m_dark).data(), nRaw, in.m_nDarkBudget, true, dark.data());
+        UnpackSamples(whole(in.m_dark), nRaw, in.m_nDarkBudget, true, dark.data());
         SubtractDark(image.data(), dark.data(), nRaw);
     } else {
         InvertSamples(image.data(), nRaw);

@@ -2,12 +2,14 @@
 // over random frames and calibration files: unpacking with glitch repair,
 // dark subtraction, calibration with defects, corner mask, the recursive
 // median, row order and the bitmap.
+#include "calibration.h"
 #include "direct_image_reference.h"
 #include "image_corrections.h"
 #include "raw_unpack.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -157,5 +159,46 @@ TEST(DirectPipeline, MedianOverTheFullRangeEqualsThePlainSteps) {
             reference::Median(b, s.w, s.h, s.band);
             EXPECT_EQ(a, b) << s.w << " x " << s.h << " band " << s.band << " levels " << nTop;
         }
+    }
+}
+
+// Gains at the edges of the division: 1 (the product itself, capped), a
+// power of two, just below and above 2^32, negative, and kept pixels above
+// the 14-bit range.
+TEST(DirectPipeline, GainEdgesEqualThePlainSteps) {
+    struct Case {
+        int16_t d;
+        int32_t b;
+        int8_t u;
+        uint32_t nrj;
+        uint8_t index;
+    } cases[] = {
+        {1, 100, 10, 9999, 9},          // gain (-1 * 9999) + 10000 = 1
+        {1, 100, 10, 1808, 9},          // 8192
+        {1, 5000, 0, 4294957296u, 200}, // 4 * 4294957296 + 10000 = 2^34 - 30000
+        {4, 5000, 0, 4294957296u, 200}, // 2^32 exactly
+        {4, 5000, 0, 4294957295u, 200}, // 2^32 - 1
+        {-1, 1, 0, 2, 150},             // negative
+        {1, 1, 0, 1, 10},               // 10000 + 10 * 100: an ordinary gain
+        {1, 1, 7, 1, 7},                // the neutral index keeps 65535
+    };
+    const CPixels image = {0, 1, 2, 3, 9999, 10000, 16383, 16384, 40000, 65535, 12345, 8191};
+    for (const Case& c : cases) {
+        CBytes f(128 + image.size(), c.index);
+        std::fill(f.begin(), f.begin() + 128, 0);
+        f[0] = static_cast<uint8_t>(image.size());
+        f[4] = 1;
+        f[8] = static_cast<uint8_t>(c.d);
+        f[9] = static_cast<uint8_t>(static_cast<uint16_t>(c.d) >> 8);
+        for (int i = 0; i < 4; ++i)
+            f[16 + i] = static_cast<uint8_t>(static_cast<uint32_t>(c.b) >> (8 * i));
+        f[20] = static_cast<uint8_t>(c.u);
+        CPixels actual = image, expected = image;
+        ASSERT_EQ(ApplyCalibration(*ParseCalibration(f.data(), f.size()), c.nrj, actual.data(),
+                                   static_cast<uint32_t>(image.size()), 1),
+                  ECalibrationFault::None);
+        ASSERT_TRUE(
+            reference::Calibrate(f, c.nrj, expected, static_cast<uint32_t>(image.size()), 1));
+        EXPECT_EQ(actual, expected) << "D " << c.d << " B " << c.b << " Nrj " << c.nrj;
     }
 }
