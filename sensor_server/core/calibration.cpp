@@ -110,8 +110,9 @@ ECalibrationFault ApplyCalibration(const SCalibration& cal, uint32_t nEnergy, ui
         pPixels[k] = static_cast<uint16_t>(q < step.m_nCeiling ? q : step.m_nCeiling);
     }
     // Defects are rare: found by a byte search, the first 1023 in scan order.
+    // An image of no pixels has no index storage to search.
     std::vector<SDefect> defects;
-    if (nNeutral != kIndexDefect) {
+    if (nNeutral != kIndexDefect && nPixels > 0) {
         const uint8_t* p = pIndices;
         const uint8_t* pEnd = pIndices + nPixels;
         while (defects.size() < kDefectsMax &&

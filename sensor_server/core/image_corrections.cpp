@@ -13,27 +13,6 @@ namespace {
 constexpr size_t kLevels = 16384;
 constexpr uint32_t kFillCount = 50;
 
-inline void Order(uint16_t& a, uint16_t& b) {
-    const uint16_t lo = std::min(a, b);
-    b = std::max(a, b);
-    a = lo;
-}
-
-struct SColumn {
-    uint16_t m_nLo, m_nMid, m_nHi;
-};
-
-inline SColumn Sorted(uint16_t a, uint16_t b, uint16_t c) {
-    Order(a, b);
-    Order(b, c);
-    Order(a, b);
-    return SColumn{a, b, c};
-}
-
-inline uint16_t Median3(uint16_t a, uint16_t b, uint16_t c) {
-    return std::max(std::min(a, b), std::min(std::max(a, b), c));
-}
-
 // First window column and the window count of window top row t.
 inline bool Windows(uint32_t t, uint32_t nWidth, uint32_t nBand, uint32_t& nFirst,
                     uint32_t& nLast) {

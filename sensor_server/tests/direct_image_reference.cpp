@@ -89,29 +89,29 @@ bool Calibrate(const std::vector<uint8_t>& ffc, uint32_t nEnergy, std::vector<ui
     const uint8_t nNeutral = ffc[20];
 
     std::vector<std::pair<uint32_t, uint32_t>> defects;
-    for (uint32_t y = 0; y < h; ++y) {
-        for (uint32_t x = 0; x < w; ++x) {
-            const size_t k = size_t{y} * w + x;
-            const int i = ffc[128 + k];
-            if (i == 0 || i == nNeutral)
-                continue;
-            if (i == 255) {
-                if (defects.size() < 1023)
-                    defects.emplace_back(x, y);
-                continue;
-            }
-            if (p == 0 || d == 0)
-                continue; // no gain to divide by
-            const int64_t gain = ((p - u + i) * 10000 / p - 10000) * int64_t{nEnergy} / d + 10000;
-            if (gain == 0)
-                continue;
-            int64_t v = int64_t{pixels[k]} * 10000 / gain;
-            if (v & (int64_t{1} << 30))
-                v = 0;
-            else if (v >= 16384)
-                v = kMax;
-            pixels[k] = static_cast<uint16_t>(v);
+    // Scan order, counted by pixel: a file may name a width of 0 and a
+    // height of billions.
+    for (size_t k = 0; k < size_t{w} * h; ++k) {
+        const uint32_t x = static_cast<uint32_t>(k % w), y = static_cast<uint32_t>(k / w);
+        const int i = ffc[128 + k];
+        if (i == 0 || i == nNeutral)
+            continue;
+        if (i == 255) {
+            if (defects.size() < 1023)
+                defects.emplace_back(x, y);
+            continue;
         }
+        if (p == 0 || d == 0)
+            continue; // no gain to divide by
+        const int64_t gain = ((p - u + i) * 10000 / p - 10000) * int64_t{nEnergy} / d + 10000;
+        if (gain == 0)
+            continue;
+        int64_t v = int64_t{pixels[k]} * 10000 / gain;
+        if (v & (int64_t{1} << 30))
+            v = 0;
+        else if (v >= 16384)
+            v = kMax;
+        pixels[k] = static_cast<uint16_t>(v);
     }
     // Each defect's place in the list, to know which neighbours come earlier.
     std::vector<size_t> place(size_t{w} * h, SIZE_MAX);

@@ -202,3 +202,19 @@ TEST(DirectPipeline, GainEdgesEqualThePlainSteps) {
         EXPECT_EQ(actual, expected) << "D " << c.d << " B " << c.b << " Nrj " << c.nrj;
     }
 }
+
+// Found by fuzzing: a file of width 0 has no index bytes at all, and the
+// defect search must not touch their (null) storage.
+TEST(DirectPipeline, CalibrationOfAnEmptyImage) {
+    for (uint32_t w : {0u, 5u}) {
+        CBytes f(128, 0);
+        f[0] = static_cast<uint8_t>(w);
+        f[8] = 1;  // D
+        f[16] = 1; // B
+        const auto cal = ParseCalibration(f.data(), f.size());
+        ASSERT_TRUE(cal);
+        uint16_t nUnused = 77;
+        EXPECT_EQ(ApplyCalibration(*cal, 1, &nUnused, w, 0), ECalibrationFault::None);
+        EXPECT_EQ(nUnused, 77);
+    }
+}
