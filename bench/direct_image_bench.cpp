@@ -30,22 +30,6 @@ namespace {
 constexpr uint32_t kWidth = 1300, kRawHeight = 1700, kHeight = 1696;
 constexpr uint32_t kEnergy = 4000;
 
-std::vector<uint8_t> Pack(const std::vector<uint16_t>& samples) {
-    std::vector<uint8_t> out;
-    out.reserve(PackedSize(samples.size()));
-    uint64_t nAcc = 0;
-    int nBits = 0;
-    for (uint16_t s : samples) {
-        nAcc = (nAcc << 14) | (s & 0x3FFF);
-        nBits += 14;
-        while (nBits >= 8) {
-            out.push_back(static_cast<uint8_t>(nAcc >> (nBits - 8)));
-            nBits -= 8;
-        }
-    }
-    return out;
-}
-
 // Anatomy-like samples in the sensor's range.
 std::vector<uint16_t> Frame(uint64_t nSeed, uint16_t nBase) {
     const std::string raw = ostrel::bench::MakeRawImage(kWidth, kRawHeight, nSeed);
@@ -102,8 +86,8 @@ int main(int argc, char** argv) {
     const int nReps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
     const int nSlowReps = std::max(3, nReps / 5);
     reference::SPipelineInput in;
-    in.m_exposure = Pack(Frame(1, 9000));
-    in.m_dark = Pack(Frame(2, 3100));
+    in.m_exposure = reference::Pack(Frame(1, 9000));
+    in.m_dark = reference::Pack(Frame(2, 3100));
     in.m_ffc = CalibrationFile();
     in.m_nEnergy = kEnergy;
     in.m_nWidth = kWidth;
@@ -177,21 +161,18 @@ int main(int argc, char** argv) {
     // The median's goal is against the sorting version: the copy both make
     // is taken out.
     const double msCopy = CpuMs(nReps, [&] { work = image; });
-    const double msMedian =
-        CpuMs(nReps,
-              [&] {
-                  work = image;
-                  MedianRecursive(work.data(), kWidth, kHeight, kCornerBandSlot1);
-              }) -
-        msCopy;
+    using FMedian = void (*)(uint16_t*, uint32_t, uint32_t, uint32_t);
+    auto timeMedian = [&](FMedian median, std::vector<uint16_t>& out, int nRuns) {
+        return CpuMs(nRuns,
+                     [&] {
+                         out = image;
+                         median(out.data(), kWidth, kHeight, kCornerBandSlot1);
+                     }) -
+               msCopy;
+    };
+    const double msMedian = timeMedian(MedianRecursive, work, nReps);
     std::vector<uint16_t> sorted;
-    const double msSorted =
-        CpuMs(nSlowReps,
-              [&] {
-                  sorted = image;
-                  MedianRecursiveSorted(sorted.data(), kWidth, kHeight, kCornerBandSlot1);
-              }) -
-        msCopy;
+    const double msSorted = timeMedian(MedianRecursiveSorted, sorted, nSlowReps);
     msRef = CpuMs(nSlowReps, [&] {
         refA = image;
         reference::Median(refA, kWidth, kHeight, kCornerBandSlot1);

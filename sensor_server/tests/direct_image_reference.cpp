@@ -40,6 +40,16 @@ std::vector<int> Histogram(const std::vector<uint16_t>& pixels) {
 
 } // namespace
 
+std::vector<uint8_t> Pack(const std::vector<uint16_t>& samples) {
+    std::vector<uint8_t> out((samples.size() * 14 + 7) / 8, 0);
+    size_t nBit = 0;
+    for (uint16_t s : samples)
+        for (int b = 13; b >= 0; --b, ++nBit)
+            if ((s >> b) & 1)
+                out[nBit / 8] |= static_cast<uint8_t>(0x80 >> (nBit % 8));
+    return out;
+}
+
 std::vector<uint16_t> Unpack(const std::vector<uint8_t>& raw, size_t nPixels, size_t nBudget,
                              bool bDarkFrame) {
     std::vector<uint16_t> out;

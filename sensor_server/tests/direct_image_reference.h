@@ -10,6 +10,10 @@
 
 namespace torvex::reference {
 
+// Samples as the sensor sends them: one bit stream of 14-bit fields, most
+// significant bit first.
+std::vector<uint8_t> Pack(const std::vector<uint16_t>& samples);
+
 // nPixels (a multiple of four) 14-bit samples from the packed bytes, with
 // the glitch repair of a transfer nBudget bytes short; not inverted.
 std::vector<uint16_t> Unpack(const std::vector<uint8_t>& raw, size_t nPixels, size_t nBudget,

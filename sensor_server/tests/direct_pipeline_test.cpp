@@ -20,20 +20,6 @@ namespace {
 using CPixels = std::vector<uint16_t>;
 using CBytes = std::vector<uint8_t>;
 
-CBytes Pack(const CPixels& samples) {
-    CBytes out;
-    uint32_t nBits = 0, nAcc = 0;
-    for (uint16_t s : samples) {
-        nAcc = (nAcc << 14) | (s & 0x3FFF);
-        nBits += 14;
-        while (nBits >= 8) {
-            out.push_back(static_cast<uint8_t>(nAcc >> (nBits - 8)));
-            nBits -= 8;
-        }
-    }
-    return out;
-}
-
 // Smooth levels with noise in the sensor's working range, and now and then
 // a sample outside it that the glitch repair would catch.
 CPixels Frame(size_t nWidth, size_t nPixels, uint16_t nBase, std::mt19937& rng) {
@@ -100,11 +86,11 @@ TEST(DirectPipeline, KernelsEqualThePlainSteps) {
             in.m_nBand = s.band;
             in.m_bMedian = round % 3 != 2;
             const size_t nRaw = size_t{s.w} * (s.h + 4);
-            in.m_exposure = Pack(Frame(s.w, nRaw, 9000, rng));
+            in.m_exposure = reference::Pack(Frame(s.w, nRaw, 9000, rng));
             in.m_nExposureBudget = rng() % 4;
             in.m_exposure.resize(in.m_exposure.size() - in.m_nExposureBudget);
             if (round % 2 == 0) {
-                in.m_dark = Pack(Frame(s.w, nRaw, 3000, rng));
+                in.m_dark = reference::Pack(Frame(s.w, nRaw, 3000, rng));
                 in.m_nDarkBudget = rng() % 4;
                 in.m_dark.resize(in.m_dark.size() - in.m_nDarkBudget);
             }
@@ -167,20 +153,21 @@ TEST(DirectPipeline, MedianOverTheFullRangeEqualsThePlainSteps) {
 // the 14-bit range.
 TEST(DirectPipeline, GainEdgesEqualThePlainSteps) {
     struct Case {
+        const char* what;
         int16_t d;
         int32_t b;
         int8_t u;
         uint32_t nrj;
         uint8_t index;
     } cases[] = {
-        {1, 100, 10, 9999, 9},          // gain (-1 * 9999) + 10000 = 1
-        {1, 100, 10, 1808, 9},          // 8192
-        {1, 5000, 0, 4294957296u, 200}, // 4 * 4294957296 + 10000 = 2^34 - 30000
-        {4, 5000, 0, 4294957296u, 200}, // 2^32 exactly
-        {4, 5000, 0, 4294957295u, 200}, // 2^32 - 1
-        {-1, 1, 0, 2, 150},             // negative
-        {1, 1, 0, 1, 10},               // 10000 + 10 * 100: an ordinary gain
-        {1, 1, 7, 1, 7},                // the neutral index keeps 65535
+        {"gain (-1 * 9999) + 10000 = 1", 1, 100, 10, 9999, 9},
+        {"gain 8192", 1, 100, 10, 1808, 9},
+        {"gain 4 * 4294957296 + 10000 = 2^34 - 30000", 1, 5000, 0, 4294957296u, 200},
+        {"gain 2^32", 4, 5000, 0, 4294957296u, 200},
+        {"gain 2^32 - 1", 4, 5000, 0, 4294957295u, 200},
+        {"negative gain", -1, 1, 0, 2, 150},
+        {"gain 10000 + 10 * 100", 1, 1, 0, 1, 10},
+        {"the neutral index keeps 65535", 1, 1, 7, 1, 7},
     };
     const CPixels image = {0, 1, 2, 3, 9999, 10000, 16383, 16384, 40000, 65535, 12345, 8191};
     for (const Case& c : cases) {
@@ -199,7 +186,7 @@ TEST(DirectPipeline, GainEdgesEqualThePlainSteps) {
                   ECalibrationFault::None);
         ASSERT_TRUE(
             reference::Calibrate(f, c.nrj, expected, static_cast<uint32_t>(image.size()), 1));
-        EXPECT_EQ(actual, expected) << "D " << c.d << " B " << c.b << " Nrj " << c.nrj;
+        EXPECT_EQ(actual, expected) << c.what;
     }
 }
 
