@@ -15,7 +15,8 @@ case "${1:-test}" in
     # clang with libFuzzer for the fuzz targets (sensor-server DATA, plate-scanner datagrams).
     fuzz) want=("${build[@]}" clang libclang-rt-14-dev) ;;
     # The benchmarks measure against pigz and OpenCV; the product never links OpenCV.
-    bench) want=("${build[@]}" pigz libopencv-imgproc-dev) ;;
+    # perf profiles the image kernels.
+    bench) want=("${build[@]}" pigz libopencv-imgproc-dev linux-perf) ;;
     *) echo "usage: $0 main|test|fuzz|bench" >&2; exit 2 ;;
 esac
 missing=()

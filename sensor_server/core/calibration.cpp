@@ -2,34 +2,48 @@
 
 #include "byte_reader.h"
 
+#include <cstring>
+
 namespace torvex {
 
 namespace {
 
 constexpr int64_t kUnity = 10000;
-constexpr uint32_t kUnity32 = 10000;
+constexpr uint32_t kSampleCeiling = 16383;
 
-// p * 10000 / g through a 64-bit reciprocal: with p below 2^16 the
-// estimate's error stays below 2^-34, less than any remainder step 1/g for
-// gains below 2^32, so the quotient is exact. Larger gains give 0.
-struct SDivisor {
-    int64_t m_nGain = 0;
-    uint64_t m_nInverse = 0; // ceil(2^64 / g) for 2 <= g < 2^32
-
-    explicit SDivisor(int64_t g) : m_nGain(g) {
-        if (g >= 2 && g < (int64_t{1} << 32))
-            m_nInverse = static_cast<uint64_t>(~uint64_t{0} / static_cast<uint64_t>(g)) + 1;
-    }
-    int64_t Divide(uint32_t n) const {
-        if (m_nInverse != 0)
-            return static_cast<int64_t>((static_cast<unsigned __int128>(n) * m_nInverse) >> 64);
-        if (m_nGain == 1)
-            return n;
-        if (m_nGain > 0)
-            return 0; // beyond 2^32: n is smaller
-        return -static_cast<int64_t>(n / static_cast<uint64_t>(-m_nGain)); // negative gain
-    }
+// What one gain index does to a pixel p, without a branch:
+// q = mulhi(p * 10000, inverse) + (p * 10000 AND whole), capped at ceiling.
+// For 2 <= g < 2^32 the inverse is ceil(2^64 / g): with p * 10000 below 2^32
+// the estimate's excess stays below 1 / g, less than any remainder step, so
+// the quotient is exact. A pixel kept as it is divides by 10000 and is not
+// capped; a negative quotient (bit 30 set) and one of a gain of 2^32 or more
+// (p * 10000 is smaller) are 0; a gain of 1 takes p * 10000 whole.
+struct SGainStep {
+    uint64_t m_nInverse = 0;
+    uint64_t m_nWhole = 0;
+    uint32_t m_nCeiling = 0;
 };
+
+constexpr uint64_t InverseOf(uint64_t g) {
+    return ~uint64_t{0} / g + 1; // ceil(2^64 / g), exact for powers of two
+}
+
+SGainStep StepOf(int64_t g) {
+    SGainStep step;
+    step.m_nCeiling = kSampleCeiling;
+    if (g == 1)
+        step.m_nWhole = ~uint64_t{0};
+    else if (g >= 2 && g < (int64_t{1} << 32))
+        step.m_nInverse = InverseOf(static_cast<uint64_t>(g));
+    return step;
+}
+
+SGainStep KeepStep() {
+    SGainStep step;
+    step.m_nInverse = InverseOf(kUnity);
+    step.m_nCeiling = 0xFFFF;
+    return step;
+}
 
 struct SDefect {
     uint32_t m_nX;
@@ -79,29 +93,35 @@ ECalibrationFault ApplyCalibration(const SCalibration& cal, uint32_t nEnergy, ui
     if (cal.m_nVersionA != 0 || cal.m_nVersionB != 0)
         return ECalibrationFault::OtherVersion;
     const std::vector<int64_t> gain = GainTable(cal, nEnergy);
-    std::vector<SDivisor> divisors;
-    divisors.reserve(gain.size());
-    for (int64_t g : gain)
-        divisors.emplace_back(g);
     const uint8_t nNeutral = static_cast<uint8_t>(cal.m_nNeutral);
+    SGainStep steps[256];
+    for (int i = 0; i < 256; ++i) {
+        const int64_t g = gain[static_cast<size_t>(i)];
+        steps[i] = i == 0 || i == nNeutral || i == kIndexDefect || g == 0 ? KeepStep() : StepOf(g);
+    }
+    const size_t nPixels = size_t{nWidth} * nHeight;
+    const uint8_t* pIndices = cal.m_indices.data();
+    for (size_t k = 0; k < nPixels; ++k) {
+        const SGainStep& step = steps[pIndices[k]];
+        const uint64_t n = uint64_t{pPixels[k]} * kUnity;
+        const uint64_t q =
+            static_cast<uint64_t>((static_cast<unsigned __int128>(n) * step.m_nInverse) >> 64) +
+            (n & step.m_nWhole);
+        pPixels[k] = static_cast<uint16_t>(q < step.m_nCeiling ? q : step.m_nCeiling);
+    }
+    // Defects are rare: found by a byte search, the first 1023 in scan order.
+    // An image of no pixels has no index storage to search.
     std::vector<SDefect> defects;
-    defects.reserve(kDefectsMax);
-    for (uint32_t y = 0; y < nHeight; ++y) {
-        const size_t nRow = size_t{y} * nWidth;
-        for (uint32_t x = 0; x < nWidth; ++x) {
-            const uint8_t i = cal.m_indices[nRow + x];
-            if (i == 0 || i == nNeutral)
-                continue;
-            if (i == kIndexDefect) {
-                if (defects.size() < kDefectsMax)
-                    defects.push_back({x, y});
-                continue;
-            }
-            const SDivisor& g = divisors[i];
-            if (g.m_nGain == 0)
-                continue;
-            const int64_t v = g.Divide(uint32_t{pPixels[nRow + x]} * kUnity32);
-            pPixels[nRow + x] = static_cast<uint16_t>(v < 0 ? 0 : v > 16383 ? 16383 : v);
+    if (nNeutral != kIndexDefect && nPixels > 0) {
+        const uint8_t* p = pIndices;
+        const uint8_t* pEnd = pIndices + nPixels;
+        while (defects.size() < kDefectsMax &&
+               (p = static_cast<const uint8_t*>(
+                    std::memchr(p, kIndexDefect, static_cast<size_t>(pEnd - p))))) {
+            const size_t k = static_cast<size_t>(p - pIndices);
+            defects.push_back(
+                {static_cast<uint32_t>(k % nWidth), static_cast<uint32_t>(k / nWidth)});
+            ++p;
         }
     }
     // From the last defect back: later ones are repaired already, earlier

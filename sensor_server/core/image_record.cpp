@@ -1,8 +1,10 @@
 #include "image_record.h"
 
 #include "byte_reader.h"
+#include "level_histogram.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace torvex {
 
@@ -65,8 +67,12 @@ std::vector<uint8_t> BuildImageRecord(const uint16_t* pPixels, uint32_t nWidth, 
             p[kInfoHeaderSize + 4 * i + k] = static_cast<uint8_t>(i);
     uint8_t* pPix = p + kInfoHeaderSize + kPaletteSize;
     const size_t nPixels = size_t{nWidth} * nHeight;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::memcpy(pPix, pPixels, 2 * nPixels); // already the record's byte order
+#else
     for (size_t i = 0; i < nPixels; ++i)
         PutU16(pPix + 2 * i, pPixels[i]);
+#endif
     PutU16(pPix + 2 * nPixels, nCount);
     if (pOscillogram)
         std::copy(pOscillogram, pOscillogram + kOscillogramSize, pPix + 2 * nPixels + 2);
@@ -85,10 +91,9 @@ std::string OscillogramText(const SImageRecord& record) {
     return text;
 }
 
-std::vector<uint8_t> GreyLookup(const uint16_t* pPixels, size_t nPixels) {
-    std::vector<uint32_t> histogram(kLevels, 0);
-    for (size_t i = 0; i < nPixels; ++i)
-        ++histogram[pPixels[i] & (kLevels - 1)];
+namespace {
+
+std::vector<uint8_t> LookupOf(const std::vector<uint32_t>& histogram) {
     size_t nLo = 0;
     while (nLo < kLevels && histogram[nLo] == 0)
         ++nLo;
@@ -116,6 +121,17 @@ std::vector<uint8_t> GreyLookup(const uint16_t* pPixels, size_t nPixels) {
     return lut;
 }
 
+// Pixel i of the record's little-endian 16-bit values.
+inline uint16_t RecordPixel(const uint8_t* p, size_t i) {
+    return static_cast<uint16_t>(p[2 * i] | p[2 * i + 1] << 8);
+}
+
+} // namespace
+
+std::vector<uint8_t> GreyLookup(const uint16_t* pPixels, size_t nPixels) {
+    return LookupOf(LevelHistogram(nPixels, [pPixels](size_t i) { return pPixels[i]; }));
+}
+
 std::vector<uint8_t> BitmapFileBytes(const SImageRecord& record) {
     const size_t nPixels = size_t{record.m_nWidth} * record.m_nHeight;
     std::vector<uint8_t> file(kBitmapPixelOffset + nPixels, 0);
@@ -128,13 +144,12 @@ std::vector<uint8_t> BitmapFileBytes(const SImageRecord& record) {
     PutU16(p + kFileHeaderSize + 14, 8);   // bit count
     PutU32Le(p + kFileHeaderSize + 20, 0); // image size
     PutU32Le(p + kFileHeaderSize + 36, 0); // important colours
-    std::vector<uint16_t> pixels(nPixels);
-    CByteReader reader(record.m_pPixels, 2 * nPixels);
+    const uint8_t* pPix = record.m_pPixels;
+    const std::vector<uint8_t> lut =
+        LookupOf(LevelHistogram(nPixels, [pPix](size_t i) { return RecordPixel(pPix, i); }));
+    uint8_t* pOut = p + kBitmapPixelOffset;
     for (size_t i = 0; i < nPixels; ++i)
-        pixels[i] = reader.U16Le(2 * i);
-    const std::vector<uint8_t> lut = GreyLookup(pixels.data(), nPixels);
-    for (size_t i = 0; i < nPixels; ++i)
-        p[kBitmapPixelOffset + i] = lut[pixels[i] & (kLevels - 1)];
+        pOut[i] = lut[RecordPixel(pPix, i) & (kLevels - 1)];
     return file;
 }
 
