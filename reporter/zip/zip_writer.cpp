@@ -26,7 +26,8 @@ uint32_t Low32(int64_t llSeconds) {
 
 // Chunks in memory at once: one being read, one read but not yet known to be
 // the last, and two per worker (one compressing, one queued behind it) so that
-// no worker waits for the reader.
+// no worker waits for the reader. Entries of one chunk waiting to be written
+// share the same slots.
 size_t SlotCount(unsigned nWorkers) {
     return nWorkers > 1 ? 2 * size_t{nWorkers} + 2 : 2;
 }

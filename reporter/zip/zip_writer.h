@@ -96,7 +96,7 @@ public:
     size_t EntryCount() const {
         return m_entries.size() + static_cast<size_t>(m_qwChunkIn - m_qwChunkOut);
     }
-    // Compression threads this writer uses (1: the caller's thread only).
+    // Compressors this writer uses, the caller's thread included (1: that one alone).
     unsigned WorkerCount() const { return m_nWorkers; }
 
 private:
