@@ -427,8 +427,8 @@ int CZipWriter::AcceptSingle(SEntryFields& entry, SData& data) {
     entry.dwExternalAttributes =
         FileExternalAttributes(entry.dwExternalAttributes, data.sniffer.IsExecutable());
     pending.entry = std::move(entry);
-    m_qwPendingReserve += pending.qwReserve;
     m_pPool->Submit(chunk);
+    m_qwPendingReserve += pending.qwReserve;
     ++m_qwChunkIn;
     return bDefer ? kZipOk : WriteOldest();
 }
