@@ -112,9 +112,9 @@ double ThreadCpuSeconds() {
 }
 
 // CPU seconds of the calling thread spent on entries that only it can work on
-// (folders, stored files, files of one chunk) and on the others.
+// (folders, stored files) and on the deflated ones, which workers share.
 struct SSerialShare {
-    double dSerial = 0, dSplit = 0;
+    double dSerial = 0, dShared = 0;
 };
 
 double RunWriter(const std::vector<SFile>& files, const fs::path& out,
@@ -139,9 +139,8 @@ double RunWriter(const std::vector<SFile>& files, const fs::path& out,
             std::exit(1);
         }
         if (pShare) {
-            const bool bSplit = !f.bFolder && !zip::IsStoredName(f.strEntry) &&
-                                fs::file_size(f.path) > options.cbChunk;
-            (bSplit ? pShare->dSplit : pShare->dSerial) += ThreadCpuSeconds() - c0;
+            const bool bShared = !f.bFolder && !zip::IsStoredName(f.strEntry);
+            (bShared ? pShare->dShared : pShare->dSerial) += ThreadCpuSeconds() - c0;
         }
     }
     if (ZipWriterClose(h) != kZipOk) {
@@ -329,11 +328,11 @@ int main(int argc, char** argv) {
     std::printf("archive size / one deflate stream per entry (%llu bytes) = %.5f (%+.3f%%)\n",
                 static_cast<unsigned long long>(qwSingle), double(qwTwo) / qwSingle,
                 (double(qwTwo) / qwSingle - 1) * 100);
-    // What two idle cores would allow: the split entries' work halved, the rest not.
-    const double dAll = share.dSerial + share.dSplit;
-    std::printf("one worker: %.2f s cpu on entries of one chunk, stored or folders, %.2f s on "
-                "split entries: two idle cores allow at most %.3f\n",
-                share.dSerial, share.dSplit, dAll / (share.dSerial + share.dSplit / 2));
+    // What two idle cores would allow: the deflated entries' work halved, the rest not.
+    const double dAll = share.dSerial + share.dShared;
+    std::printf("one worker: %.2f s cpu on stored entries and folders, %.2f s on deflated "
+                "entries: two idle cores allow at most %.3f\n",
+                share.dSerial, share.dShared, dAll / (share.dSerial + share.dShared / 2));
     std::printf("archives of 1, 2, 3 and 8 workers: %s\n", bSame ? "identical" : "DIFFERENT");
     if (!bKeep)
         fs::remove_all(work);

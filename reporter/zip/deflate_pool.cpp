@@ -53,20 +53,27 @@ void CDeflatePool::Submit(SDeflateChunk& chunk) {
 
 void CDeflatePool::Wait(SDeflateChunk& chunk) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (!chunk.bDone) {
+    while (!chunk.bDone) {
+        // Rather than sleep, the caller compresses: first the chunk it waits
+        // for if no worker has started it, else the next one queued.
+        SDeflateChunk* pWork = nullptr;
         const auto it = std::find(m_queue.begin(), m_queue.end(), &chunk);
         if (it != m_queue.end()) {
-            // No worker has started it (they are not getting the processor):
-            // the caller would only wait, so it does the work itself.
+            pWork = *it;
             m_queue.erase(it);
-            lock.unlock();
-            m_here.Compress(chunk);
-            lock.lock();
-            chunk.bDone = true;
-            return;
+        } else if (!m_queue.empty()) {
+            pWork = m_queue.front();
+            m_queue.pop_front();
+        } else {
+            m_cvDone.wait(lock);
+            continue;
         }
+        lock.unlock();
+        m_here.Compress(*pWork);
+        lock.lock();
+        pWork->bDone = true;
+        m_cvDone.notify_all();
     }
-    m_cvDone.wait(lock, [&] { return chunk.bDone; });
 }
 
 void CDeflatePool::Cancel() {

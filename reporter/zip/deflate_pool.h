@@ -38,12 +38,10 @@ public:
 
     // Hands the chunk to a worker (queued in order of submission).
     void Submit(SDeflateChunk& chunk);
-    // Blocks until the chunk is compressed; it is the caller's again. A chunk
-    // that no worker has started yet is compressed on the caller's thread.
+    // Returns once the chunk is compressed; it is the caller's again. Until
+    // then the caller's thread compresses queued chunks, this one first if no
+    // worker has started it, so a pool of n - 1 threads keeps n cores busy.
     void Wait(SDeflateChunk& chunk);
-    // Compresses on the caller's thread, for an entry of one chunk that no
-    // worker would overlap with anything.
-    void CompressHere(SDeflateChunk& chunk) { m_here.Compress(chunk); }
     // Drops the chunks not yet started and waits for the running ones: after
     // it, no worker touches any chunk. Results of dropped chunks are failed.
     void Cancel();

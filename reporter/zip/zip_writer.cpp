@@ -26,7 +26,8 @@ uint32_t Low32(int64_t llSeconds) {
 
 // Chunks in memory at once: one being read, one read but not yet known to be
 // the last, and two per worker (one compressing, one queued behind it) so that
-// no worker waits for the reader.
+// no worker waits for the reader. Entries of one chunk waiting to be written
+// share the same slots.
 size_t SlotCount(unsigned nWorkers) {
     return nWorkers > 1 ? 2 * size_t{nWorkers} + 2 : 2;
 }
@@ -57,7 +58,7 @@ CZipWriter::CZipWriter(IZipFileSystem& fs, std::unique_ptr<IZipOutput> pOutput,
       m_nWorkers(options.nWorkers ? std::min(options.nWorkers, kMaxDeflateWorkers)
                                   : DefaultDeflateWorkers()),
       m_pInBlock(new uint8_t[kBlockSize]), m_chunks(SlotCount(m_nWorkers)),
-      m_pPool(new CDeflatePool(m_nWorkers > 1 ? m_nWorkers : 0)) {}
+      m_pending(m_chunks.size()), m_pPool(new CDeflatePool(m_nWorkers - 1)) {}
 
 CZipWriter::~CZipWriter() {
     // The pool ends its threads before the chunks they might touch go away.
@@ -67,8 +68,8 @@ CZipWriter::~CZipWriter() {
 }
 
 bool CZipWriter::Fits(uint64_t qwEntryBytes, size_t cbName) const {
-    return m_qwOffset + qwEntryBytes + m_qwCentralSize + CentralEntrySize(cbName) +
-               kEndRecordSize <=
+    return m_qwOffset + m_qwPendingReserve + qwEntryBytes + m_qwCentralSize +
+               CentralEntrySize(cbName) + kEndRecordSize <=
            m_qwArchiveLimit;
 }
 
@@ -92,7 +93,7 @@ int CZipWriter::AddFile(const wchar_t* pszName, const wchar_t* pszSourcePath) {
     entry.strName = EncodeEntryName(pszName, false);
     if (entry.strName.size() > kMaxNameBytes)
         return kZipBadArgument;
-    if (m_entries.size() >= kMaxEntries)
+    if (EntryCount() >= kMaxEntries)
         return kZipWriteFailed;
     const bool bStored = IsStoredName(entry.strName);
 
@@ -104,7 +105,7 @@ int CZipWriter::AddFile(const wchar_t* pszName, const wchar_t* pszSourcePath) {
         return kZipWriteFailed;
     const uint64_t qwOverhead = LocalEntryOverhead(entry.strName.size());
     // Deflated data is checked as it grows; stored data is known to fit or not.
-    if (!Fits(qwOverhead + (bStored ? info.qwSize : 0), entry.strName.size()))
+    if (!Room(qwOverhead + (bStored ? info.qwSize : 0), entry.strName.size()))
         return kZipWriteFailed;
 
     entry.wMethod = bStored ? kMethodStored : kMethodDeflated;
@@ -127,9 +128,9 @@ int CZipWriter::AddFolder(const wchar_t* pszName) {
     entry.strName = EncodeEntryName(pszName, true);
     if (entry.strName.size() > kMaxNameBytes)
         return kZipBadArgument;
-    if (m_entries.size() >= kMaxEntries)
+    if (EntryCount() >= kMaxEntries)
         return kZipWriteFailed;
-    if (!Fits(LocalEntryOverhead(entry.strName.size()), entry.strName.size()))
+    if (!Room(LocalEntryOverhead(entry.strName.size()), entry.strName.size()))
         return kZipWriteFailed;
 
     // Folders carry the local clock, and the same reading as if it were UTC.
@@ -140,46 +141,63 @@ int CZipWriter::AddFolder(const wchar_t* pszName) {
     return WriteEntry(entry, nullptr, 0);
 }
 
+// Entries without deflated data go out at once, after those accepted earlier.
 int CZipWriter::WriteEntry(SEntryFields& entry, IZipSource* pSource, uint64_t qwExpected) {
-    if (!Rewind())
-        return kZipWriteFailed;
-    entry.dwLocalHeaderOffset = static_cast<uint32_t>(m_qwOffset);
-    // Until the entry is complete, a failure anywhere leaves the position unknown.
-    m_bRewind = true;
-    std::string header;
+    if (pSource && entry.wMethod == kMethodDeflated)
+        return WriteDeflated(entry, *pSource, qwExpected);
+    WriteAllPending();
     if (!pSource) {
         // A folder has no data, so its header is final at once.
+        if (!Rewind())
+            return kZipWriteFailed;
+        entry.dwLocalHeaderOffset = static_cast<uint32_t>(m_qwOffset);
+        m_bRewind = true;
+        std::string header;
         AppendLocalHeader(header, entry);
         if (!m_pOutput->Write(header.data(), header.size()))
             return kZipWriteFailed;
         return Commit(entry, m_qwOffset + header.size());
     }
+    size_t cbHeader = 0;
+    if (!WriteProvisionalHeader(entry, qwExpected, &cbHeader))
+        return kZipWriteFailed;
+    SData data;
+    data.qwExpected = qwExpected;
+    const int nResult = CopyStored(entry, *pSource, data);
+    if (nResult != kZipOk)
+        return nResult;
+    return Finish(entry, cbHeader, data);
+}
 
-    // Provisional header: the data descriptor bit says the sizes and CRC are
-    // not known yet, in case the writer never gets to rewrite it.
+// Until the entry is complete, a failure anywhere leaves the position unknown.
+// The data descriptor bit says the sizes and CRC are not known yet, in case
+// the writer never gets to rewrite the header.
+bool CZipWriter::WriteProvisionalHeader(SEntryFields& entry, uint64_t qwExpected,
+                                        size_t* pcbHeader) {
+    if (!Rewind())
+        return false;
+    entry.dwLocalHeaderOffset = static_cast<uint32_t>(m_qwOffset);
+    m_bRewind = true;
     SEntryFields provisional = entry;
     provisional.wFlags |= kFlagDataDescriptor;
     provisional.dwUncompressedSize = static_cast<uint32_t>(qwExpected);
     provisional.dwCompressedSize =
         entry.wMethod == kMethodStored ? static_cast<uint32_t>(qwExpected) : 0;
+    std::string header;
     AppendLocalHeader(header, provisional);
-    if (!m_pOutput->Write(header.data(), header.size()))
-        return kZipWriteFailed;
+    *pcbHeader = header.size();
+    return m_pOutput->Write(header.data(), header.size());
+}
 
-    SData data;
-    data.qwExpected = qwExpected;
-    const int nResult = entry.wMethod == kMethodDeflated ? CopyDeflated(entry, *pSource, data)
-                                                         : CopyStored(entry, *pSource, data);
-    if (nResult != kZipOk)
-        return nResult;
+// Rewrites the local header with the final fields and lists the entry.
+int CZipWriter::Finish(SEntryFields& entry, size_t cbHeader, SData& data) {
     entry.dwCrc = data.dwCrc;
     entry.dwUncompressedSize = static_cast<uint32_t>(data.qwRead);
     entry.dwCompressedSize = static_cast<uint32_t>(data.qwWritten);
     entry.dwExternalAttributes =
         FileExternalAttributes(entry.dwExternalAttributes, data.sniffer.IsExecutable());
-
-    const uint64_t qwEnd = m_qwOffset + header.size() + data.qwWritten;
-    header.clear();
+    const uint64_t qwEnd = m_qwOffset + cbHeader + data.qwWritten;
+    std::string header;
     AppendLocalHeader(header, entry);
     if (!m_pOutput->Seek(m_qwOffset) || !m_pOutput->Write(header.data(), header.size()) ||
         !m_pOutput->Seek(qwEnd))
@@ -244,6 +262,42 @@ SDeflateChunk& CZipWriter::Slot(uint64_t qwChunk) {
     return m_chunks[static_cast<size_t>(qwChunk % m_chunks.size())];
 }
 
+// Reads the source into chunk qwChunk of the entry whose first chunk is
+// qwFirst, after the window of input that precedes it.
+int CZipWriter::ReadChunk(IZipSource& source, uint64_t qwFirst, uint64_t qwChunk, SData& data,
+                          bool* pbEnd) {
+    SDeflateChunk& chunk = Slot(qwFirst + qwChunk);
+    if (!chunk.pInput)
+        chunk.pInput.reset(new uint8_t[kDeflateWindow + m_cbChunk]);
+    chunk.cbDictionary = 0;
+    if (qwChunk) {
+        // The end of the previous chunk's dictionary and data, which sit side by side.
+        const SDeflateChunk& prev = Slot(qwFirst + qwChunk - 1);
+        const size_t cbPrev = prev.cbDictionary + prev.cbData;
+        chunk.cbDictionary = std::min(cbPrev, kDeflateWindow);
+        std::memcpy(chunk.pInput.get(), prev.pInput.get() + cbPrev - chunk.cbDictionary,
+                    chunk.cbDictionary);
+    }
+    chunk.cbData = 0;
+    *pbEnd = false;
+    while (chunk.cbData < m_cbChunk) {
+        size_t cbRead = 0;
+        uint8_t* pAt = chunk.Data() + chunk.cbData;
+        if (!source.Read(pAt, std::min(kBlockSize, m_cbChunk - chunk.cbData), &cbRead))
+            return kZipCannotOpen;
+        if (!cbRead) {
+            *pbEnd = true;
+            break;
+        }
+        data.sniffer.Feed(pAt, cbRead);
+        chunk.cbData += cbRead;
+        data.qwRead += cbRead;
+        if (data.qwRead > kMaxEntrySize)
+            return kZipWriteFailed;
+    }
+    return kZipOk;
+}
+
 // Writes one compressed chunk and joins its CRC to the entry's.
 int CZipWriter::EmitChunk(const SEntryFields& entry, SDeflateChunk& chunk, SData& data) {
     m_pPool->Wait(chunk);
@@ -259,98 +313,179 @@ int CZipWriter::EmitChunk(const SEntryFields& entry, SDeflateChunk& chunk, SData
     return kZipOk;
 }
 
-// The caller's thread reads chunk after chunk and writes them out in order
-// while the pool compresses those in between. A chunk is submitted once the
-// next one shows whether it was the last; an entry of one chunk is compressed
-// here, as no worker could overlap it with anything.
-int CZipWriter::CopyDeflated(const SEntryFields& entry, IZipSource& source, SData& data) {
-    // Whatever way this returns, no worker may still hold a chunk.
+// The first two chunks are read before anything is written: an entry that fits
+// one chunk is accepted and compressed side by side with the entries around
+// it (AcceptSingle); a longer one goes out chunk after chunk while the pool
+// compresses those in between. A chunk is submitted once the next one shows
+// whether it was the last.
+int CZipWriter::WriteDeflated(SEntryFields& entry, IZipSource& source, uint64_t qwExpected) {
+    SData data;
+    data.qwExpected = qwExpected;
+    data.dwCrc = static_cast<uint32_t>(crc32(0, nullptr, 0));
+    const size_t nSlots = m_chunks.size();
+    const uint64_t qwFirst = m_qwChunkIn;
+    // A failed read leaves the slots it used to the next entry: nothing of
+    // this one was accepted.
+    while (qwFirst - m_qwChunkOut >= nSlots)
+        WriteOldestOrLose();
+    bool bEnd = false;
+    int n = ReadChunk(source, qwFirst, 0, data, &bEnd);
+    if (n != kZipOk)
+        return n;
+    if (!bEnd) {
+        while (qwFirst + 1 - m_qwChunkOut >= nSlots)
+            WriteOldestOrLose();
+        n = ReadChunk(source, qwFirst, 1, data, &bEnd);
+        if (n != kZipOk)
+            return n;
+        if (Slot(qwFirst + 1).cbData) {
+            // Two chunks or more: the entries accepted before go out first.
+            WriteAllPending();
+            return CopyChunks(entry, source, data, bEnd);
+        }
+    }
+    return AcceptSingle(entry, data);
+}
+
+int CZipWriter::CopyChunks(SEntryFields& entry, IZipSource& source, SData& data,
+                           bool bSecondIsLast) {
+    // Whatever way this returns, no worker may still hold a chunk, and the
+    // slots are all free for the next entry.
+    const uint64_t qwFirst = m_qwChunkOut;
     struct SCancel {
         CDeflatePool& pool;
         ~SCancel() { pool.Cancel(); }
     } cancel{*m_pPool};
 
-    data.dwCrc = static_cast<uint32_t>(crc32(0, nullptr, 0));
+    size_t cbHeader = 0;
+    if (!WriteProvisionalHeader(entry, data.qwExpected, &cbHeader))
+        return kZipWriteFailed;
     const size_t nSlots = m_chunks.size();
-    uint64_t qwRead = 0;    // chunks read
+    uint64_t qwRead = 2;    // chunks read
     uint64_t qwWritten = 0; // chunks written
-    for (;;) {
+    Slot(qwFirst).bLast = false;
+    m_pPool->Submit(Slot(qwFirst));
+    if (bSecondIsLast) {
+        Slot(qwFirst + 1).bLast = true;
+        m_pPool->Submit(Slot(qwFirst + 1));
+    }
+    for (bool bEnd = bSecondIsLast; !bEnd;) {
         // The slot of the chunk to read must have been written out.
         while (qwRead - qwWritten >= nSlots) {
-            const int n = EmitChunk(entry, Slot(qwWritten), data);
+            const int n = EmitChunk(entry, Slot(qwFirst + qwWritten), data);
             if (n != kZipOk)
                 return n;
             ++qwWritten;
         }
-        SDeflateChunk& chunk = Slot(qwRead);
-        if (!chunk.pInput)
-            chunk.pInput.reset(new uint8_t[kDeflateWindow + m_cbChunk]);
-        chunk.cbDictionary = 0;
-        if (qwRead) {
-            // The window before this chunk: the end of the previous chunk's
-            // dictionary and data, which sit side by side.
-            const SDeflateChunk& prev = Slot(qwRead - 1);
-            const size_t cbPrev = prev.cbDictionary + prev.cbData;
-            chunk.cbDictionary = std::min(cbPrev, kDeflateWindow);
-            std::memcpy(chunk.pInput.get(), prev.pInput.get() + cbPrev - chunk.cbDictionary,
-                        chunk.cbDictionary);
-        }
-        chunk.cbData = 0;
-        bool bEnd = false;
-        while (chunk.cbData < m_cbChunk) {
-            size_t cbRead = 0;
-            uint8_t* pAt = chunk.Data() + chunk.cbData;
-            if (!source.Read(pAt, std::min(kBlockSize, m_cbChunk - chunk.cbData), &cbRead))
-                return kZipCannotOpen;
-            if (!cbRead) {
-                bEnd = true;
-                break;
-            }
-            data.sniffer.Feed(pAt, cbRead);
-            chunk.cbData += cbRead;
-            data.qwRead += cbRead;
-            if (data.qwRead > kMaxEntrySize)
-                return kZipWriteFailed;
-        }
-        if (qwRead == 0 && bEnd) {
-            chunk.bLast = true;
-            m_pPool->CompressHere(chunk);
-            ++qwRead;
-            break;
-        }
-        if (qwRead && !chunk.cbData) {
+        const int n = ReadChunk(source, qwFirst, qwRead, data, &bEnd);
+        if (n != kZipOk)
+            return n;
+        SDeflateChunk& chunk = Slot(qwFirst + qwRead);
+        SDeflateChunk& prev = Slot(qwFirst + qwRead - 1);
+        if (!chunk.cbData) {
             // The previous chunk was the last; this one holds nothing.
-            SDeflateChunk& prev = Slot(qwRead - 1);
             prev.bLast = true;
-            if (qwRead == 1)
-                m_pPool->CompressHere(prev);
-            else
-                m_pPool->Submit(prev);
+            m_pPool->Submit(prev);
             break;
         }
-        if (qwRead) {
-            SDeflateChunk& prev = Slot(qwRead - 1);
-            prev.bLast = false;
-            m_pPool->Submit(prev);
-        }
+        prev.bLast = false;
+        m_pPool->Submit(prev);
         ++qwRead;
         if (bEnd) {
             chunk.bLast = true;
             m_pPool->Submit(chunk);
-            break;
         }
     }
     for (; qwWritten < qwRead; ++qwWritten) {
-        const int n = EmitChunk(entry, Slot(qwWritten), data);
+        const int n = EmitChunk(entry, Slot(qwFirst + qwWritten), data);
         if (n != kZipOk)
             return n;
     }
-    return kZipOk;
+    return Finish(entry, cbHeader, data);
+}
+
+// An entry of one chunk: with workers, and room for the largest data it can
+// compress to, it waits in its slot while the caller goes on to the next
+// entries; its bytes go out in order during a later call. Otherwise it is
+// written before this returns, and the result is the whole entry's.
+int CZipWriter::AcceptSingle(SEntryFields& entry, SData& data) {
+    SDeflateChunk& chunk = Slot(m_qwChunkIn);
+    chunk.bLast = true;
+    const size_t cbName = entry.strName.size();
+    SPending& pending = m_pending[static_cast<size_t>(m_qwChunkIn % m_pending.size())];
+    pending.qwExpected = data.qwExpected;
+    pending.qwData = data.qwRead;
+    const uint64_t qwMost =
+        LocalEntryOverhead(cbName) + compressBound(static_cast<uLong>(chunk.cbData));
+    const bool bDefer = m_nWorkers > 1 && Fits(qwMost, cbName);
+    // Those before go out first, each counted at its exact size before this
+    // one's reserve can crowd them out.
+    if (!bDefer)
+        WriteAllPending();
+    pending.qwReserve = qwMost + CentralEntrySize(cbName);
+    entry.dwUncompressedSize = static_cast<uint32_t>(data.qwRead);
+    entry.dwExternalAttributes =
+        FileExternalAttributes(entry.dwExternalAttributes, data.sniffer.IsExecutable());
+    pending.entry = std::move(entry);
+    m_pPool->Submit(chunk);
+    m_qwPendingReserve += pending.qwReserve;
+    ++m_qwChunkIn;
+    return bDefer ? kZipOk : WriteOldest();
+}
+
+// Writes the oldest waiting entry: its header is final at once.
+int CZipWriter::WriteOldest() {
+    const uint64_t qwChunk = m_qwChunkOut++;
+    SDeflateChunk& chunk = Slot(qwChunk);
+    SPending& pending = m_pending[static_cast<size_t>(qwChunk % m_pending.size())];
+    m_qwPendingReserve -= pending.qwReserve;
+    m_pPool->Wait(chunk);
+    if (!chunk.bOk || !Rewind())
+        return kZipWriteFailed;
+    SEntryFields& entry = pending.entry;
+    entry.dwCrc = chunk.dwCrc;
+    entry.dwCompressedSize = static_cast<uint32_t>(chunk.cbOutput);
+    entry.dwLocalHeaderOffset = static_cast<uint32_t>(m_qwOffset);
+    m_bRewind = true;
+    std::string header;
+    AppendLocalHeader(header, entry);
+    SData data;
+    if (!Fits(header.size(), entry.strName.size()) ||
+        !m_pOutput->Write(header.data(), header.size()) ||
+        !Emit(entry, chunk.pOutput.get(), chunk.cbOutput, data))
+        return kZipWriteFailed;
+    const int nResult = Commit(entry, m_qwOffset + header.size() + chunk.cbOutput);
+    if (m_pfnProgress)
+        m_pfnProgress(m_pProgressContext, pending.qwData, pending.qwExpected);
+    return nResult;
+}
+
+void CZipWriter::WriteOldestOrLose() {
+    if (WriteOldest() != kZipOk)
+        m_bLostEntry = true;
+}
+
+void CZipWriter::WriteAllPending() {
+    while (m_qwChunkOut < m_qwChunkIn)
+        WriteOldestOrLose();
+}
+
+// Room for qwEntryBytes more, counting the entries still waiting at the
+// largest size they can take; if they crowd it out, they are written first
+// and the exact figure decides.
+bool CZipWriter::Room(uint64_t qwEntryBytes, size_t cbName) {
+    if (Fits(qwEntryBytes, cbName))
+        return true;
+    if (m_qwChunkOut == m_qwChunkIn)
+        return false;
+    WriteAllPending();
+    return Fits(qwEntryBytes, cbName);
 }
 
 int CZipWriter::Close() {
     if (!m_pOutput)
         return kZipWriteFailed;
+    WriteAllPending();
     bool bOk = Rewind();
     const uint64_t qwCentralOffset = m_qwOffset;
     std::string batch;
@@ -373,17 +508,18 @@ int CZipWriter::Close() {
     m_pOutput.reset();
     m_entries.clear();
     m_entries.shrink_to_fit();
-    return bOk && bClosed ? kZipOk : kZipWriteFailed;
+    return bOk && bClosed && !m_bLostEntry ? kZipOk : kZipWriteFailed;
 }
 
 int g_nZipLastResult = kZipOk;
 
-HZIP ZipWriterCreateOn(IZipFileSystem& fs, const wchar_t* pszPath) {
+HZIP ZipWriterCreateOn(IZipFileSystem& fs, const wchar_t* pszPath,
+                       const SZipWriterOptions& options) {
     HZIP hZip = GuardCall("ZipWriterCreate", HZIP(nullptr), [&]() -> HZIP {
         std::unique_ptr<IZipOutput> pOutput;
         if (pszPath && *pszPath)
             pOutput = fs.CreateOutput(pszPath);
-        return pOutput ? new CZipWriter(fs, std::move(pOutput)) : nullptr;
+        return pOutput ? new CZipWriter(fs, std::move(pOutput), options) : nullptr;
     });
     g_nZipLastResult = hZip ? kZipOk : kZipCannotOpen;
     return hZip;

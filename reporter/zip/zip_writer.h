@@ -15,6 +15,15 @@
 // the caller's thread reads the sources and writes the archive, and the bytes
 // are the same whatever the number of workers. Memory stays bounded: a fixed
 // number of chunks per worker is in flight, however large the source.
+//
+// With more than one worker, a deflated file of at most one chunk is accepted
+// once its source is read whole and its largest possible data fits the
+// limits; it is compressed while the next entries are read, and written, in
+// order, during a later add or at Close. The add's result then speaks for the
+// source and the limits. Should the compressor or the output fail when such an
+// entry is written, it is dropped like any failed entry and Close returns
+// kZipWriteFailed, so an archive that misses an accepted entry never closes as
+// a success. With one worker every entry is written before its add returns.
 #include "deflate_chunk.h"
 #include "zip_format.h"
 #include "zip_io.h"
@@ -50,11 +59,11 @@ struct SZipWriterOptions {
     uint64_t qwArchiveLimit = zip::kMaxArchiveSize;
 };
 
-// Progress of the entry being added, reported on the thread that called the
+// Progress of the entry being written, reported on the thread that called the
 // writer, between chunks of the entry's data (at least every chunk of source
-// bytes) and once at its end: qwDone source bytes are in the archive, of the
-// qwSize the source reported when it was opened. A window thread can repaint
-// here. The callback must not call the writer.
+// bytes) and once at its end (for an entry of one chunk, when it is written): qwDone source bytes
+// are in the archive, of the qwSize the source reported when it was opened. A window thread can
+// repaint here. The callback must not call the writer.
 using PFNZIPPROGRESS = void (*)(void* pContext, uint64_t qwDone, uint64_t qwSize);
 
 namespace zip {
@@ -74,8 +83,8 @@ public:
 
     [[nodiscard]] int AddFile(const wchar_t* pszName, const wchar_t* pszSourcePath);
     [[nodiscard]] int AddFolder(const wchar_t* pszName);
-    // Writes the central directory and the end record, then closes the output.
-    // Called once; later adds fail.
+    // Writes the entries still waiting, the central directory and the end
+    // record, then closes the output. Called once; later adds fail.
     [[nodiscard]] int Close();
 
     void SetProgress(PFNZIPPROGRESS pfnProgress, void* pContext) {
@@ -83,22 +92,44 @@ public:
         m_pProgressContext = pContext;
     }
 
-    size_t EntryCount() const { return m_entries.size(); }
-    // Compression threads this writer uses (1: the caller's thread only).
+    // Entries accepted, written or waiting to be.
+    size_t EntryCount() const {
+        return m_entries.size() + static_cast<size_t>(m_qwChunkIn - m_qwChunkOut);
+    }
+    // Compressors this writer uses, the caller's thread included (1: that one alone).
     unsigned WorkerCount() const { return m_nWorkers; }
 
 private:
     struct SData; // what copying an entry's data yields
+    // An entry of one chunk accepted but not yet written: it sits in the slot
+    // of its chunk until the entries before it are out.
+    struct SPending {
+        zip::SEntryFields entry;
+        uint64_t qwData = 0;     // source bytes
+        uint64_t qwExpected = 0; // as the source reported at open
+        uint64_t qwReserve = 0;  // the most it can add to the archive, central header included
+    };
 
     int WriteEntry(zip::SEntryFields& entry, zip::IZipSource* pSource, uint64_t qwExpected);
+    bool WriteProvisionalHeader(zip::SEntryFields& entry, uint64_t qwExpected, size_t* pcbHeader);
+    int Finish(zip::SEntryFields& entry, size_t cbHeader, SData& data);
     int CopyStored(const zip::SEntryFields& entry, zip::IZipSource& source, SData& data);
-    int CopyDeflated(const zip::SEntryFields& entry, zip::IZipSource& source, SData& data);
+    int WriteDeflated(zip::SEntryFields& entry, zip::IZipSource& source, uint64_t qwExpected);
+    int ReadChunk(zip::IZipSource& source, uint64_t qwFirst, uint64_t qwChunk, SData& data,
+                  bool* pbEnd);
+    int CopyChunks(zip::SEntryFields& entry, zip::IZipSource& source, SData& data,
+                   bool bSecondIsLast);
+    int AcceptSingle(zip::SEntryFields& entry, SData& data);
+    int WriteOldest();
+    void WriteOldestOrLose();
+    void WriteAllPending();
     int EmitChunk(const zip::SEntryFields& entry, zip::SDeflateChunk& chunk, SData& data);
     bool Emit(const zip::SEntryFields& entry, const uint8_t* pData, size_t cbData, SData& data);
     zip::SDeflateChunk& Slot(uint64_t qwChunk);
     int Commit(zip::SEntryFields& entry, uint64_t qwEnd);
     bool Rewind();
     bool Fits(uint64_t qwEntryBytes, size_t cbName) const;
+    bool Room(uint64_t qwEntryBytes, size_t cbName);
 
     zip::IZipFileSystem& m_fs;
     std::unique_ptr<zip::IZipOutput> m_pOutput;
@@ -113,6 +144,13 @@ private:
     // Chunks of the entry being deflated, used round-robin: chunk k lives in
     // slot k % size, so the count of slots bounds what is in memory.
     std::vector<zip::SDeflateChunk> m_chunks;
+    std::vector<SPending> m_pending; // by slot, like the chunks
+    // Chunks by number across entries: those in [out, in) are entries of one
+    // chunk waiting to be written; a longer entry has the slots to itself.
+    uint64_t m_qwChunkIn = 0;
+    uint64_t m_qwChunkOut = 0;
+    uint64_t m_qwPendingReserve = 0;
+    bool m_bLostEntry = false; // an accepted entry failed when it was written
     std::unique_ptr<zip::CDeflatePool> m_pPool;
     PFNZIPPROGRESS m_pfnProgress = nullptr;
     void* m_pProgressContext = nullptr;
@@ -127,8 +165,9 @@ extern int g_nZipLastResult;
 // Creates or replaces the archive at pszPath; empty handle and kZipCannotOpen
 // when the file cannot be created.
 HZIP ZipWriterCreate(const wchar_t* pszPath);
-// The same over another file system (tests).
-HZIP ZipWriterCreateOn(zip::IZipFileSystem& fs, const wchar_t* pszPath);
+// The same over another file system and with other options (tests).
+HZIP ZipWriterCreateOn(zip::IZipFileSystem& fs, const wchar_t* pszPath,
+                       const SZipWriterOptions& options = {});
 
 // Appends a file entry named pszName with the content of pszSourcePath.
 int ZipWriterAddFile(HZIP hZip, const wchar_t* pszName, const wchar_t* pszSourcePath);

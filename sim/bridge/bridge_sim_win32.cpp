@@ -6,6 +6,7 @@
 #include "bridge_sim_hooks.h"
 #include "guard.h"
 #include "vendor_interface_win32.h"
+#include "win32/class_factory.h"
 
 #include <oleauto.h>
 #include <strmif.h>
@@ -178,40 +179,16 @@ private:
     std::unique_ptr<bridgesim::CBridgeChip> m_pChip;
 };
 
-class CFactory final : public IClassFactory {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *ppv = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        *ppv = nullptr;
-        if (pOuter)
-            return CLASS_E_NOAGGREGATION;
-        CSimFilter* pFilter = new (std::nothrow) CSimFilter;
-        if (!pFilter)
-            return E_OUTOFMEMORY;
-        const HRESULT hr = pFilter->QueryInterface(riid, ppv);
-        pFilter->Release();
-        return hr;
-    }
-    STDMETHODIMP LockServer(BOOL bLock) override {
-        g_nLocks += bLock ? 1 : -1;
-        return S_OK;
-    }
-};
+HRESULT CreateFilter(REFIID riid, void** ppv) {
+    CSimFilter* pFilter = new (std::nothrow) CSimFilter;
+    if (!pFilter)
+        return E_OUTOFMEMORY;
+    const HRESULT hr = pFilter->QueryInterface(riid, ppv);
+    pFilter->Release();
+    return hr;
+}
 
-CFactory g_factory;
+ostrel::CClassFactory<int> g_factory(g_nLocks, &CreateFilter);
 
 LONG SetKeyValue(HKEY hRoot, const std::wstring& strKey, const wchar_t* pszName,
                  const std::wstring& strValue) {

@@ -4,6 +4,7 @@
 // IPersistStreamInit do just enough for a host window to embed it.
 #include "control_script.h"
 #include "guard.h"
+#include "win32/class_factory.h"
 
 #include <ole2.h>
 #include <olectl.h>
@@ -213,40 +214,16 @@ private:
     SIZEL m_size{2000, 1000};
 };
 
-class CFactory : public IClassFactory {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *ppv = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        *ppv = nullptr;
-        if (pOuter)
-            return CLASS_E_NOAGGREGATION;
-        return Guarded("LumenoSim::CreateInstance", [&]() -> HRESULT {
-            CControl* p = new CControl();
-            const HRESULT hr = p->QueryInterface(riid, ppv);
-            p->Release();
-            return hr;
-        });
-    }
-    STDMETHODIMP LockServer(BOOL bLock) override {
-        bLock ? ++g_nLocks : --g_nLocks;
-        return S_OK;
-    }
-};
+HRESULT CreateControl(REFIID riid, void** ppv) {
+    return Guarded("LumenoSim::CreateInstance", [&]() -> HRESULT {
+        CControl* p = new CControl();
+        const HRESULT hr = p->QueryInterface(riid, ppv);
+        p->Release();
+        return hr;
+    });
+}
 
-CFactory g_factory;
+ostrel::CClassFactory<long> g_factory(g_nLocks, &CreateControl);
 
 const std::wstring kKey = std::wstring(L"Software\\Classes\\CLSID\\") + kClassIdText;
 

@@ -128,6 +128,124 @@ TEST(ZipParallelTest, ChunksJoinIntoOneStream) {
 
 namespace {
 
+// Writes the entries (a source "" is a folder) and returns the archive with
+// the add results and the close result appended, so that one comparison
+// covers them all.
+std::string BuildMixed(CMemoryFileSystem& fs, const SZipWriterOptions& options,
+                       const std::vector<SAdd>& adds) {
+    CZipWriter w(fs, fs.CreateOutput(L"out.zip"), options);
+    std::string results;
+    for (const SAdd& a : adds)
+        results += std::to_string(a.source.empty() ? w.AddFolder(a.name.c_str())
+                                                   : w.AddFile(a.name.c_str(), a.source.c_str())) +
+                   ",";
+    results += std::to_string(w.Close());
+    return fs.pOutput->strFile + results;
+}
+
+} // namespace
+
+// Hundreds of entries of one chunk, compressed side by side, among folders,
+// stored and split files, sources that do not open and small sources that fail
+// mid-read: every worker count gives the bytes and the results of one worker,
+// and the failing sources leave no trace. Near the archive limit the entries
+// waiting to be written must not crowd out one that fits exactly.
+TEST(ZipParallelTest, SmallEntriesSideBySide) {
+    const size_t cbChunk = 8192;
+    CMemoryFileSystem fs;
+    std::vector<SAdd> good, all;
+    for (int i = 0; i < 300; ++i) {
+        const std::wstring src = L"f" + std::to_wstring(i);
+        const size_t cb = (i * 7919) % (cbChunk + 1); // 0 to exactly one chunk
+        fs.Add(src, i % 3 ? MakeText(cb, i) : MakeNoise(cb, i));
+        SAdd add{src + (i % 50 == 7 ? L".zip" : L".ini"), src};
+        if (i % 40 == 5) {
+            all.push_back({L"dir" + std::to_wstring(i), L""});
+            good.push_back(all.back());
+        }
+        if (i % 30 == 11) {
+            all.push_back({L"big.log", L"big"});
+            good.push_back(all.back());
+        }
+        if (i % 25 == 3) {
+            const std::wstring bad = L"bad" + std::to_wstring(i);
+            fs.Add(bad, MakeText(6000, i)).qwFailReadAfter = 100 + i * 10;
+            all.push_back({bad + L".txt", bad, kZipCannotOpen});
+            all.push_back({L"missing.txt", L"nowhere", kZipCannotOpen});
+        }
+        all.push_back(add);
+        good.push_back(add);
+    }
+    fs.Add(L"big", MakeText(5 * cbChunk + 3, 77));
+
+    const std::string reference = BuildMixed(fs, Options(1, cbChunk), good);
+    const std::string archive = reference.substr(0, fs.pOutput->strFile.size());
+    const SReadArchive a = ReadArchive(archive);
+    ASSERT_TRUE(a.bOk) << a.strError;
+    ASSERT_EQ(a.entries.size(), good.size());
+    for (size_t i = 0; i < good.size(); ++i) {
+        if (!good[i].source.empty()) {
+            EXPECT_EQ(a.entries[i].strData, fs.files[good[i].source].strData) << i;
+        }
+    }
+    // The failing adds change nothing but their own results.
+    std::string expected = archive;
+    for (const SAdd& add : all)
+        expected += std::to_string(add.nResult) + ",";
+    expected += "0";
+    for (unsigned nWorkers : {1u, 2u, 3u, 8u})
+        EXPECT_TRUE(BuildMixed(fs, Options(nWorkers, cbChunk), all) == expected)
+            << nWorkers << " workers";
+
+    // At the limit: exactly the archive of ten tiny entries and a stored one,
+    // and one byte less. The stored one fits only once the others are known
+    // at their compressed size.
+    std::vector<SAdd> first;
+    for (int i = 0; i < 10; ++i) {
+        const std::wstring src = L"t" + std::to_wstring(i);
+        fs.Add(src, MakeText(200 + i, 900 + i));
+        first.push_back({src + L".txt", src});
+    }
+    fs.Add(L"tail", MakeNoise(20000, 5));
+    first.push_back({L"tail.zip", L"tail"});
+    BuildMixed(fs, Options(1, cbChunk), first);
+    const uint64_t qwExact = fs.pOutput->strFile.size();
+    for (uint64_t qwLimit : {qwExact, qwExact - 1}) {
+        SZipWriterOptions o = Options(1, cbChunk);
+        o.qwArchiveLimit = qwLimit;
+        const std::string one = BuildMixed(fs, o, first);
+        for (unsigned nWorkers : {2u, 8u}) {
+            o.nWorkers = nWorkers;
+            EXPECT_TRUE(BuildMixed(fs, o, first) == one)
+                << nWorkers << " workers, limit " << qwLimit;
+        }
+    }
+}
+
+// An entry accepted before its bytes went out, whose write then fails, is
+// dropped like any failed entry; Close says the archive misses it.
+TEST(ZipParallelTest, AcceptedEntryThatFailsToWriteFailsTheClose) {
+    CMemoryFileSystem fs;
+    fs.Add(L"a", MakeText(3000, 1));
+    fs.Add(L"c", MakeText(4000, 3));
+    CZipWriter w(fs, fs.CreateOutput(L"out.zip"), Options(2, 10000));
+    ASSERT_EQ(w.AddFile(L"a.txt", L"a"), kZipOk);
+    auto& out = *fs.pOutput;
+    out.qwFailAfter = out.qwAccepted + 10;
+    EXPECT_EQ(w.AddFolder(L"dir"), kZipWriteFailed);
+    out.qwFailAfter = UINT64_MAX;
+    ASSERT_EQ(w.AddFile(L"c.txt", L"c"), kZipOk);
+    EXPECT_EQ(w.Close(), kZipWriteFailed);
+    const SReadArchive a = ReadArchive(out.strFile);
+    ASSERT_TRUE(a.bOk) << a.strError;
+    ASSERT_EQ(a.entries.size(), 1u);
+    EXPECT_EQ(a.entries[0].strName, "c.txt");
+    EXPECT_EQ(a.entries[0].dwOffset, 0u);
+    EXPECT_EQ(a.entries[0].strData, MakeText(4000, 3));
+}
+
+namespace {
+
 struct SParallelFault {
     const char* what;
     uint64_t qwFailReadAt;  // in the failing source

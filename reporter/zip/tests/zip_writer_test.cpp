@@ -28,8 +28,12 @@ class ZipWriterTest : public ::testing::Test {
 protected:
     CMemoryFileSystem m_fs;
 
+    // One worker: every entry is in the file when its add returns, so the
+    // tests can follow the bytes entry by entry.
     HZIP Create() {
-        HZIP h = ZipWriterCreateOn(m_fs, L"out.zip");
+        SZipWriterOptions o;
+        o.nWorkers = 1;
+        HZIP h = ZipWriterCreateOn(m_fs, L"out.zip", o);
         EXPECT_NE(h, nullptr);
         return h;
     }
@@ -147,27 +151,33 @@ TEST_F(ZipWriterTest, EmptyArchiveIsOnlyTheEndRecord) {
     EXPECT_EQ(File(), std::string("PK\x05\x06", 4) + std::string(18, '\0'));
 }
 
-// The local header goes out first with the data-descriptor bit and placeholder
-// values, and is rewritten in place once CRC and sizes are known; data goes out
-// in blocks of at most 16 KiB.
+// The local header of an entry streamed from its source goes out first with
+// the data-descriptor bit and placeholder values, and is rewritten in place
+// once CRC and sizes are known; data goes out in blocks of at most 16 KiB. An
+// entry of one deflate chunk is wholly compressed before anything of it is
+// written, so its header goes out once, final.
 TEST_F(ZipWriterTest, LocalHeaderIsProvisionalUntilTheDataIsWritten) {
-    const std::string text = MakeText(100000);
+    const std::string text = MakeText(300000);
+    const std::string small = MakeText(5000, 4);
     const std::string noise = MakeNoise(40000);
     m_fs.Add(L"a", text, kWritten);
     m_fs.Add(L"b", noise, kWritten);
+    m_fs.Add(L"c", small, kWritten);
     HZIP h = Create();
     ASSERT_EQ(ZipWriterAddFile(h, L"log.txt", L"a"), kZipOk);
     const size_t cbFirst = File().size();
     ASSERT_EQ(ZipWriterAddFile(h, L"old.gz", L"b"), kZipOk);
+    const size_t cbSecond = File().size();
+    ASSERT_EQ(ZipWriterAddFile(h, L"small.txt", L"c"), kZipOk);
     const SReadArchive a = CloseAndRead(h);
-    ASSERT_EQ(a.entries.size(), 2u);
+    ASSERT_EQ(a.entries.size(), 3u);
 
     struct {
         uint64_t qwOffset;
         uint16_t wFinalFlags;
         uint32_t dwProvisionalCompressed;
         uint32_t dwExpected;
-    } const kEntries[] = {{0, 2, 0, 100000}, {cbFirst, 0, 40000, 40000}};
+    } const kEntries[] = {{0, 2, 0, 300000}, {cbFirst, 0, 40000, 40000}};
     const auto& writes = m_fs.pOutput->writes;
     for (const auto& k : kEntries) {
         std::vector<const std::string*> headers;
@@ -185,6 +195,14 @@ TEST_F(ZipWriterTest, LocalHeaderIsProvisionalUntilTheDataIsWritten) {
         EXPECT_EQ(Le32(last, 22), k.dwExpected);
         EXPECT_EQ(last.size(), first.size());
     }
+    std::vector<const std::string*> smallHeaders;
+    for (const auto& w : writes)
+        if (w.first == cbSecond)
+            smallHeaders.push_back(&w.second);
+    ASSERT_EQ(smallHeaders.size(), 1u);
+    EXPECT_EQ(Le16(*smallHeaders[0], 6), 2u);
+    EXPECT_EQ(Le32(*smallHeaders[0], 14), Crc32(small));
+    EXPECT_EQ(Le32(*smallHeaders[0], 22), 5000u);
     size_t cbLargest = 0;
     for (const auto& w : writes)
         if (w.first < a.dwCentralOffset)
