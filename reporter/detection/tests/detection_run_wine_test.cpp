@@ -24,14 +24,6 @@ using namespace ostrel::test;
 
 namespace {
 
-CMateriel* g_pRunMateriel = nullptr;
-
-LRESULT CALLBACK HostWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == kPlateScannerMessage && g_pRunMateriel)
-        return g_pRunMateriel->OnPlateScannerDatagram(static_cast<uintptr_t>(lParam));
-    return DefWindowProcW(hWnd, uMsg, wParam, lParam);
-}
-
 // What the incident form gives the run: its window with the tree control,
 // its message pump between probes and its two texts.
 class CHostForm final : public IDetectionForm {
@@ -42,7 +34,7 @@ public:
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TREEVIEW_CLASSES};
         InitCommonControlsEx(&icc);
         WNDCLASSW wc{};
-        wc.lpfnWndProc = HostWindowProc;
+        wc.lpfnWndProc = DatagramWindowProc;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"OstrelDetectionRunHost";
         RegisterClassW(&wc);
@@ -204,7 +196,7 @@ TEST(DetectionRunWine, EverySimulatorGivesItsLinesInTheRealTree) {
     ASSERT_TRUE(control.Create(form.m_hWnd, 4243));
     CSystemProbePorts system;
     CMateriel m(system.Ports(), ServerFolderWithWirelessSearch());
-    g_pRunMateriel = &m;
+    g_pDatagramTarget = &m;
     const std::wstring imagesDir = L"C:\\VARNIK\\Images\\";
     CMaterielProbes probes({m, CameraProbePortsWin32(), &control, imagesDir,
                             reinterpret_cast<uintptr_t>(form.m_hWnd)});
@@ -303,7 +295,7 @@ TEST(DetectionRunWine, EverySimulatorGivesItsLinesInTheRealTree) {
         EXPECT_EQ(form.m_nRestarts, 2);
         EXPECT_TRUE(WaitNoServerWindow(3000));
     }
-    g_pRunMateriel = nullptr;
+    g_pDatagramTarget = nullptr;
     control.Destroy();
     if (SUCCEEDED(hrOle))
         OleUninitialize();

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "materiel.h"
 #include "module_path.h"
 #include "path_text.h"
 #include "plate_scanner_listener.h"
@@ -126,6 +127,16 @@ inline bool PortIsFree() {
     closesocket(s);
     WSACleanup();
     return free;
+}
+
+// The model that takes in the announcements posted to a test window.
+inline CMateriel* g_pDatagramTarget = nullptr;
+
+// Window procedure of the stand-ins for the form: routes the socket message.
+inline LRESULT CALLBACK DatagramWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == kPlateScannerMessage && g_pDatagramTarget)
+        return g_pDatagramTarget->OnPlateScannerDatagram(static_cast<uintptr_t>(lParam));
+    return DefWindowProcW(hWnd, uMsg, wParam, lParam);
 }
 
 // The announcer on the Linux side sends each item as one datagram to the

@@ -295,20 +295,12 @@ TEST(DetectionInventory, RegistryValueThatFillsTheBuffer) {
 
 namespace {
 
-CMateriel* g_pMateriel = nullptr;
-
-LRESULT CALLBACK TestWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == kPlateScannerMessage && g_pMateriel)
-        return g_pMateriel->OnPlateScannerDatagram(static_cast<uintptr_t>(lParam));
-    return DefWindowProcW(hWnd, uMsg, wParam, lParam);
-}
-
 // A stand-in for the form: a top-level window that routes the socket message.
 struct STestWindow {
     HWND m_hWnd = nullptr;
     STestWindow() {
         WNDCLASSW wc{};
-        wc.lpfnWndProc = TestWindowProc;
+        wc.lpfnWndProc = DatagramWindowProc;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"OstrelDetectionTestWindow";
         RegisterClassW(&wc);
@@ -395,7 +387,7 @@ TEST(DetectionPlateScanner, AnnouncementsFromTheLinuxSide) {
     STestWindow window;
     CSystemProbePorts system;
     CMateriel m(system.Ports(), OwnFolder());
-    g_pMateriel = &m;
+    g_pDatagramTarget = &m;
     // The port is the machine's: another build's run may hold it for a while.
     for (int i = 0; i < 120 && !PortIsFree(); ++i)
         Sleep(500);
@@ -460,6 +452,6 @@ TEST(DetectionPlateScanner, AnnouncementsFromTheLinuxSide) {
     }
     m.StopPlateScannerListener();
     EXPECT_TRUE(PortIsFree());
-    g_pMateriel = nullptr;
+    g_pDatagramTarget = nullptr;
     EXPECT_EQ(m.GetPlateScannerCount(), 10);
 }
