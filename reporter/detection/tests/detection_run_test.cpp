@@ -619,6 +619,24 @@ TEST(DetectionRunGuard, ThrowingProbeCountsAsFoundNothing) {
     EXPECT_FALSE(run.m_run.IsRunning());
 }
 
+// An exception out of the form (the dialog's guard catches it further up)
+// must not leave the run marked as running, which would refuse every later
+// Refresh, nor the server running and the tree short.
+TEST(DetectionRunGuard, RunLeftByAnExceptionStillCleansUp) {
+    SRun run;
+    int nSteps = 0;
+    run.m_form.m_onStep = [&] {
+        if (++nSteps == 4)
+            throw std::runtime_error("form failed");
+    };
+    EXPECT_THROW(run.Go(WiredPractice()), std::runtime_error);
+    EXPECT_FALSE(run.m_run.IsRunning());
+    EXPECT_EQ(std::vector<std::string>(run.m_log.end() - 3, run.m_log.end()),
+              (Log{"StopServer", "unlisten", "restore"}));
+    run.m_form.m_onStep = nullptr;
+    EXPECT_TRUE(run.Go(WiredPractice()));
+}
+
 TEST(DetectionRunGuard, LineThatCannotBeInsertedTakesItsChildrenAlong) {
     SRun run;
     run.m_tree.m_nFailAppends = 2; // the waiting line and the wired root
