@@ -27,7 +27,7 @@ void COstrelApp::InitPaths() {
     m_strLogFile = paths.m_strLogFile;
 }
 
-BOOL COstrelApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine) {
+BOOL COstrelApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCommandLine) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
                                              ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS |
                                              ICC_PROGRESS_CLASS | ICC_HOTKEY_CLASS |
@@ -47,7 +47,7 @@ BOOL COstrelApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine) {
                                              kDefaultCommandLimitMs));
 
     SOstrelDlgArgs args;
-    args.m_bAuto = IsAutoCommandLine(pszCmdLine ? pszCmdLine : L"");
+    args.m_bAuto = IsAutoProcessCommandLine(pszCommandLine ? pszCommandLine : L"");
     COstrelDlg dlg(args);
     dlg.Run(hInstance, nullptr);
     ::OleUninitialize();

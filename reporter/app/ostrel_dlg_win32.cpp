@@ -1,12 +1,14 @@
 #include "ostrel_dlg.h"
 
 #include "about_dlg.h"
+#include "artwork_ids.h"
 #include "busy_indicator_win32.h"
 #include "camera_probe_win32.h"
 #include "form_control_ids.h"
 #include "form_controls_win32.h"
 #include "form_language.h"
 #include "form_view_win32.h"
+#include "imaging_apps_win32.h"
 #include "imaging_settings.h"
 #include "materiel_probes.h"
 #include "module_path.h"
@@ -126,6 +128,11 @@ BOOL COstrelDlg::OnInitDialog() {
         return FALSE;
     }
 
+    // Ends the process when the user cancels, or an application stays open
+    // in unattended mode.
+    EnsureImagingApplicationsClosed(m_hWnd, m_args.m_bAuto,
+                                    CUiText(ProgramStrings(), m_nLangOffset));
+
     HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
     m_mandatoryBrush.reset(::CreateSolidBrush(kMandatoryColour));
     m_background.reset(::LoadImageW(hInstance, MAKEINTRESOURCEW(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0,
@@ -174,7 +181,7 @@ void COstrelDlg::ApplyLanguage() {
 void COstrelDlg::FillModelLists() {
     HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
     m_treeImages.reset(::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 3));
-    for (unsigned id : kTreeBitmaps) {
+    for (unsigned id : kTreeImageBitmaps) {
         HBITMAP hBitmap = TreeBitmap(hInstance, id);
         ::ImageList_AddMasked(m_treeImages.get(), hBitmap, kIconTransparent);
         ::DeleteObject(hBitmap);
