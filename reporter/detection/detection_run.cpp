@@ -4,6 +4,7 @@
 #include "materiel.h"
 
 #include <cwchar>
+#include <vector>
 
 namespace ostrel {
 
@@ -157,36 +158,42 @@ private:
     IDeviceTreeSink& m_sink;
 };
 
-// Lines common to the wired and the wireless sensor: the root and its
-// "Sensor" branch; gives the root.
-TreeLine SensorBranch(CTreeWriter& tree, const CMateriel& m) {
+struct SLineText {
+    std::wstring m_strText;
+    int m_nIcon;
+};
+
+// The first-generation sensors' subtree (wired or wireless): the root, the
+// "Sensor" branch, then the controller with its own lines and the driver.
+void BoxSensorSubtree(CTreeWriter& tree, IDetectionProbes& probes, int nControllerIcon,
+                      const std::vector<SLineText>& controllerLines) {
+    const CMateriel& m = probes.Model();
     const TreeLine root = tree.Root(L"X-Ray", kIconXRay);
     const TreeLine sensor = tree.Add(root, L"Sensor", kIconXRay);
     tree.Add(sensor, L"S/N: " + m.m_strSensorSerial, kIconValue);
     tree.Add(sensor, L"Exp: " + m.m_strSensorExposures, kIconVoltage);
-    return root;
+    const TreeLine controller = tree.Add(root, L"Controller", nControllerIcon);
+    for (const SLineText& line : controllerLines)
+        tree.Add(controller, line.m_strText, line.m_nIcon);
+    tree.Add(controller, L"Driver: " + probes.GetDriverText(1), kIconDriver);
 }
 
 void WiredSubtree(CTreeWriter& tree, IDetectionProbes& probes) {
     const CMateriel& m = probes.Model();
-    const TreeLine root = SensorBranch(tree, m);
-    const TreeLine controller = tree.Add(root, L"Controller", kIconBridge);
-    tree.Add(controller, L"Port: " + m.m_strWiredSensor, kIconValue);
-    tree.Add(controller, L"Type: " + m.m_strLinkType, kIconBridge);
-    tree.Add(controller, L"S/N: " + m.m_strBoxSerial, kIconValue);
-    tree.Add(controller, L"Firmware: " + m.m_strBoxFirmware, kIconFirmware);
-    tree.Add(controller, L"Driver: " + probes.GetDriverText(1), kIconDriver);
+    BoxSensorSubtree(tree, probes, kIconBridge,
+                     {{L"Port: " + m.m_strWiredSensor, kIconValue},
+                      {L"Type: " + m.m_strLinkType, kIconBridge},
+                      {L"S/N: " + m.m_strBoxSerial, kIconValue},
+                      {L"Firmware: " + m.m_strBoxFirmware, kIconFirmware}});
 }
 
 void WirelessSubtree(CTreeWriter& tree, IDetectionProbes& probes) {
     const CMateriel& m = probes.Model();
-    const TreeLine root = SensorBranch(tree, m);
-    const TreeLine controller = tree.Add(root, L"Controller", kIconWirelessController);
-    tree.Add(controller, L"Port: " + m.m_strWirelessPort, kIconValue);
-    tree.Add(controller, L"S/N: " + m.m_strBoxSerial, kIconValue);
-    tree.Add(controller, L"Firmware: " + m.m_strBoxFirmware, kIconFirmware);
-    tree.Add(controller, L"Batteries: " + m.m_strBattery, kIconBattery);
-    tree.Add(controller, L"Driver: " + probes.GetDriverText(1), kIconDriver);
+    BoxSensorSubtree(tree, probes, kIconWirelessController,
+                     {{L"Port: " + m.m_strWirelessPort, kIconValue},
+                      {L"S/N: " + m.m_strBoxSerial, kIconValue},
+                      {L"Firmware: " + m.m_strBoxFirmware, kIconFirmware},
+                      {L"Batteries: " + m.m_strBattery, kIconBattery}});
 }
 
 void DirectSubtree(CTreeWriter& tree, TreeLine root, int i, IDetectionProbes& probes,

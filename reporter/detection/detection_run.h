@@ -155,7 +155,7 @@ private:
     bool m_bRunning = false;
 };
 
-// Text rules of the direct sensors' lines, for index i (0 or 1) of the model.
+// Text rules of the direct sensors' lines and the plate scanners' firmware.
 // "[INIT] [OK] ... [ACQ]" from bit 0x80 down to 0x01 of the low state byte.
 std::wstring StateFlagsText(int32_t nStateFlags);
 // The fault line, or empty when there is none (state bit 0x20 clear, or a

@@ -318,10 +318,10 @@ SDirect DirectSensor(const std::wstring& device, const std::wstring& boxSerial, 
     return d;
 }
 
-// Table C for a sensor of DirectSensor() above, with its variable lines.
-std::string TableC(const std::string& boxSerial, const std::string& port, const std::string& fault,
-                   const std::string& technology, const std::string& compatibility,
-                   const std::string& state) {
+// The subtree of a sensor made by DirectSensor() above, with its variable lines.
+std::string DirectLines(const std::string& boxSerial, const std::string& port,
+                        const std::string& fault, const std::string& technology,
+                        const std::string& compatibility, const std::string& state) {
     return std::string("  3 Sensor") + (fault.empty() ? "" : " +") + "\n" +
            (fault.empty() ? "" : "    2 " + fault + "\n") +
            "    6 Exp: 812\n"
@@ -426,10 +426,10 @@ TEST(DetectionRunTree, EachPracticeGivesItsTree) {
         cases.push_back(
             {"direct sensor with a fault", p,
              "3 X-Ray (Tessel/Tessel\u00B2) +\n" +
-                 TableC("250000", Narrow(kDirect0),
-                        "FAULT: [19] - Defective Mainboard- Defective Sensor- Broken Sensor",
-                        "Technology: CsI", "Compatibility: Orbex Unity",
-                        "[  ] [OK] [ERR] [  ] [  ] [  ] [  ] [ACQ]")});
+                 DirectLines("250000", Narrow(kDirect0),
+                             "FAULT: [19] - Defective Mainboard- Defective Sensor- Broken Sensor",
+                             "Technology: CsI", "Compatibility: Orbex Unity",
+                             "[  ] [OK] [ERR] [  ] [  ] [  ] [  ] [ACQ]")});
     }
     {
         SPractice p;
@@ -439,9 +439,10 @@ TEST(DetectionRunTree, EachPracticeGivesItsTree) {
         cases.push_back(
             {"two direct sensors", p,
              "3 X-Ray (Tessel/Tessel\u00B2)\n" +
-                 TableC("150000", Narrow(kDirect0), "", "Technology: Gadox", "", kState41) +
-                 TableC("350000", Narrow(kDirect1), "", "Technology: Gadox",
-                        "Compatibility: Orbex Unity", "[  ] [  ] [ERR] [  ] [  ] [  ] [  ] [  ]")});
+                 DirectLines("150000", Narrow(kDirect0), "", "Technology: Gadox", "", kState41) +
+                 DirectLines("350000", Narrow(kDirect1), "", "Technology: Gadox",
+                             "Compatibility: Orbex Unity",
+                             "[  ] [  ] [ERR] [  ] [  ] [  ] [  ] [  ]")});
     }
     {
         SPractice p;
@@ -521,14 +522,14 @@ TEST(DetectionRunOrder, ProbesAndBusyStepsOfAFullPractice) {
                           "ReadSensorIdentity " + w,
                           "ReadBoxIdentity " + w,
                           "ReadLinkTypeText " + w,
-                          "GetDriverText(1)", // table A
+                          "GetDriverText(1)", // wired subtree
                           "step",
                           "DetectWireless",
                           "ReadSensorIdentity COM7",
                           "ReadBoxIdentity COM7",
                           "ReadLinkTypeText COM7",
                           "ReadBatteryLevel COM7",
-                          "GetDriverText(1)", // table B
+                          "GetDriverText(1)", // wireless subtree
                           "step",
                           "FindDirectSensor",
                           "step",
@@ -549,7 +550,7 @@ TEST(DetectionRunOrder, ProbesAndBusyStepsOfAFullPractice) {
                           "step",
                           "step",
                           "GetDriverText(2)",
-                          "step", // table C with a fault
+                          "step", // first direct sensor, with a fault
                           "FindSecondDirectSensor",
                           "ReadSensorIdentity " + d1,
                           "ReadBoxIdentity " + d1,
@@ -560,7 +561,7 @@ TEST(DetectionRunOrder, ProbesAndBusyStepsOfAFullPractice) {
                           "step",
                           "step",
                           "GetDriverText(2)",
-                          "step", // table C without one
+                          "step", // second, without one
                           "step",
                           "ProbePlateScannerGen1",
                           "step",
@@ -616,6 +617,24 @@ TEST(DetectionRunGuard, ThrowingProbeCountsAsFoundNothing) {
     EXPECT_EQ(std::vector<std::string>(run.m_log.end() - 4, run.m_log.end()),
               (Log{"StopServer", "unlisten", "step", "restore"}));
     EXPECT_FALSE(run.m_run.IsRunning());
+}
+
+// An exception out of the form (the dialog's guard catches it further up)
+// must not leave the run marked as running, which would refuse every later
+// Refresh, nor the server running and the tree short.
+TEST(DetectionRunGuard, RunLeftByAnExceptionStillCleansUp) {
+    SRun run;
+    int nSteps = 0;
+    run.m_form.m_onStep = [&] {
+        if (++nSteps == 4)
+            throw std::runtime_error("form failed");
+    };
+    EXPECT_THROW(run.Go(WiredPractice()), std::runtime_error);
+    EXPECT_FALSE(run.m_run.IsRunning());
+    EXPECT_EQ(std::vector<std::string>(run.m_log.end() - 3, run.m_log.end()),
+              (Log{"StopServer", "unlisten", "restore"}));
+    run.m_form.m_onStep = nullptr;
+    EXPECT_TRUE(run.Go(WiredPractice()));
 }
 
 TEST(DetectionRunGuard, LineThatCannotBeInsertedTakesItsChildrenAlong) {
