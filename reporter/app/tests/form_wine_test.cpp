@@ -367,6 +367,12 @@ CReporter* FormWine::s_pReporter = nullptr;
 } // namespace
 
 TEST_F(FormWine, EveryTextInBothLanguagesAndTheTreeInTheLanguageOfItsRun) {
+    // After the first run the technician field has the focus.
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    ASSERT_TRUE(::GetGUIThreadInfo(::GetWindowThreadProcessId(R().Form(), nullptr), &gui));
+    EXPECT_EQ(gui.hwndFocus, R().Item(1019));
+
     // Nothing installed: tag group 1, the handpiece wording; no sensor, so the
     // X-ray fields are hidden, and no bridge, so the camera fields are disabled.
     R().Click(1056);
@@ -390,6 +396,24 @@ TEST_F(FormWine, EveryTextInBothLanguagesAndTheTreeInTheLanguageOfItsRun) {
     for (int id : {1012, 1013, 1045, 1028, 1029, 1022, 1031, 1058})
         EXPECT_FALSE(R().Visible(id)) << id;
     R().Click(1056);
+}
+
+TEST_F(FormWine, MandatoryFieldsAreRedWhateverTheyHold) {
+    // The colour inside an edit, off its text and its scroll bar.
+    auto colour = [&](int id) {
+        RECT rect{};
+        ::GetWindowRect(R().Item(id), &rect);
+        ::RedrawWindow(R().Item(id), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        HDC hdc = ::GetDC(nullptr);
+        const COLORREF c = ::GetPixel(hdc, rect.left + (rect.right - rect.left) * 3 / 4, rect.bottom - 4);
+        ::ReleaseDC(nullptr, hdc);
+        return c;
+    };
+    R().Type(1019, L"");
+    R().Type(1020, L"Dupont");
+    for (int id : {1019, 1020, 1017})
+        EXPECT_EQ(colour(id), RGB(255, 180, 180)) << id;
+    EXPECT_EQ(colour(1021), RGB(255, 255, 255));
 }
 
 TEST_F(FormWine, ScanNeedsTechnicianClientAndRemarkBlanksCounting) {

@@ -27,6 +27,7 @@ struct SFind {
     std::wstring m_strClass;
     DWORD m_dwProcess = 0;
     HWND m_hFound = nullptr;
+    bool m_bWhole = false; // the title is the whole text, not only its start
 };
 
 std::wstring Text(HWND hWnd) {
@@ -43,8 +44,10 @@ BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam) {
     ::GetClassNameW(hWnd, cls, 64);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hWnd, &pid);
-    if (std::wstring(title).rfind(f.m_strPrefix, 0) == 0 &&
-        (f.m_strClass.empty() || f.m_strClass == cls) && (!f.m_dwProcess || pid == f.m_dwProcess)) {
+    const bool match =
+        f.m_bWhole ? title == f.m_strPrefix : std::wstring(title).rfind(f.m_strPrefix, 0) == 0;
+    if (match && (f.m_strClass.empty() || f.m_strClass == cls) &&
+        (!f.m_dwProcess || pid == f.m_dwProcess)) {
         f.m_hFound = hWnd;
         return FALSE;
     }
@@ -208,10 +211,12 @@ std::vector<std::wstring> ReadRows(HWND hList) {
 
 HWND WaitEndMessage(DWORD pid, HWND hForm, int seconds) {
     for (int i = 0; i < seconds * 10; ++i) {
-        // The form's caption also starts with "Ostrel": the box is titled exactly so.
-        HWND h = Find(L"Ostrel", L"#32770", pid);
-        if (h && h != hForm && Text(h) == L"Ostrel")
-            return h;
+        // The form's caption also starts with "Ostrel", and it may lie above
+        // the box: the box is the window titled exactly so.
+        SFind f{L"Ostrel", L"#32770", pid, nullptr, true};
+        ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&f));
+        if (f.m_hFound && f.m_hFound != hForm)
+            return f.m_hFound;
         ::Sleep(100);
     }
     return nullptr;
