@@ -113,11 +113,6 @@ shoot() { # <window title prefix> <file> <what>
     fi
 }
 
-if grep -q 'RETR .*/Ostrel Install.txt completed=1' "$work/ftp.log"; then
-    say "the reporter fetched the version file from the update server"
-else
-    say "the update server saw no version file fetched (see $work/ftp.log)" >&2
-fi
 tree=$build/ostrel-main-tree.txt
 if wine "$bin/form_tree.exe" wait 300 2>"$work/form_tree.err" | tr -d '\r' >"$tree"; then
     say "detection done, the device tree:"
@@ -126,6 +121,12 @@ else
     say "no device tree read: $(tr -d '\r' <"$work/form_tree.err")"
 fi
 touch "$work/announcer.stop"
+# The form shows only after the update check, so its fetch is logged by now.
+if grep -q 'RETR .*/Ostrel Install.txt completed=1' "$work/ftp.log"; then
+    say "the reporter fetched the version file from the update server"
+else
+    say "the update server saw no version file fetched (see $work/ftp.log)" >&2
+fi
 sleep 1
 shoot "Ostrel.exe - " "$build/ostrel-main-form.png" "the form"
 
