@@ -33,9 +33,8 @@ struct SModelLists {
 };
 SModelLists ModelListsFor(const STagGroups& tags);
 
-// Tree image list: the bitmap resources in the order of icon indexes 0 to 11.
-inline constexpr unsigned kTreeBitmaps[12] = {149, 150, 151, 152, 153, 154,
-                                              155, 148, 156, 157, 144, 161};
+// Icon of the tree's waiting root line; the image list's bitmaps are
+// kTreeImageBitmaps (res/artwork_ids.h).
 inline constexpr int kTreeWaitingIcon = 7; // root line of the waiting tree, string 123
 
 // What the settings file says of the generator; empty texts say nothing.

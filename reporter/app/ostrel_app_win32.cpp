@@ -3,7 +3,6 @@
 #include "command_runner.h"
 #include "module_path.h"
 #include "ostrel_dlg.h"
-#include "shell_folders.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -17,10 +16,6 @@ __attribute__((section("TestExeS"), shared)) volatile LONG g_nInstanceCount = -1
 COstrelApp& COstrelApp::Get() {
     static COstrelApp s_app;
     return s_app;
-}
-
-SAppPaths QueryAppPaths() {
-    return BuildAppPaths(GetRunningModulePath(), LocalAppDataOrEmpty(SystemShellFolders()));
 }
 
 void COstrelApp::InitPaths() {

@@ -155,7 +155,9 @@ TEST(OstrelWin32, SecondInstanceEndsSilentlyAndANewStartWorksLater) {
     ASSERT_TRUE(third);
     HWND hThird = WaitForWindow(third.m_pi.dwProcessId, 30000);
     ASSERT_NE(hThird, nullptr) << "a new start after the first ended shows no form";
-    PostMessageW(hThird, WM_COMMAND, IDOK, 0); // the Close button
+    // The close box: on the form it ends the form, on the imaging-application
+    // reminder it cancels, and either ends the process.
+    PostMessageW(hThird, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitExit(third, 15000), 0u);
 }
 

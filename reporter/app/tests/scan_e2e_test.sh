@@ -26,7 +26,8 @@ run() { # variant tech client remark [cancel]
     local desktop
     desktop=$(winepath -u "$(driver desktop)")
     rm -f "$desktop"/*.zip
-    wine "$bin/Ostrel.exe" &
+    # Unattended: no question about the imaging applications.
+    wine "$bin/Ostrel.exe" -auto &
     local pid=$!
     # The rule: nothing happens until all three are filled.
     [ "$(driver fill "$tech" "$client" "")" = "scan disabled" ] || { echo "$name: Scan enabled without a remark"; failed=1; }

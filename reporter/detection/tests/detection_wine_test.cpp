@@ -7,9 +7,8 @@
 
 #include <windows.h>
 
+#include "detection_wine_support.h"
 #include "materiel.h"
-#include "module_path.h"
-#include "path_text.h"
 #include "plate_scanner_host_win32.h"
 #include "probe_ports_win32.h"
 
@@ -19,86 +18,9 @@
 #include <vector>
 
 using namespace ostrel;
+using namespace ostrel::test;
 
 namespace {
-
-// The test program's folder, with its trailing backslash: TORVEX.exe lies there.
-std::wstring OwnFolder() {
-    return FolderOfModulePath(GetRunningModulePath());
-}
-
-std::wstring FromUnix(const char* path) {
-    std::wstring out = L"Z:";
-    for (const char* p = path; *p; ++p)
-        out += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
-    return out;
-}
-
-std::string Narrow(const std::wstring& s) {
-    std::string out;
-    for (wchar_t c : s)
-        out += static_cast<char>(c < 0x80 ? c : '?');
-    return out;
-}
-
-std::vector<std::string> ReadLines(const std::wstring& path) {
-    std::vector<std::string> lines;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return lines;
-    std::string data;
-    char buffer[4096];
-    DWORD n = 0;
-    while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0)
-        data.append(buffer, n);
-    CloseHandle(h);
-    size_t start = 0;
-    for (size_t pos; (pos = data.find("\r\n", start)) != std::string::npos; start = pos + 2)
-        lines.push_back(data.substr(start, pos - start));
-    return lines;
-}
-
-DWORD Run(std::wstring line, DWORD timeoutMs = 120000) {
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
-        return 0xFFFFFFFF;
-    WaitForSingleObject(pi.hProcess, timeoutMs);
-    DWORD code = 0xFFFFFFFE;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return code;
-}
-
-bool WaitNoServerWindow(DWORD ms) {
-    for (DWORD waited = 0; FindWindowW(L"TORVEX_WND", nullptr); waited += 50) {
-        if (waited >= ms)
-            return false;
-        Sleep(50);
-    }
-    return true;
-}
-
-// The server sees this environment when the client starts it.
-struct SServerEnvironment {
-    std::wstring m_strTrace;
-    SServerEnvironment(const char* sim, const wchar_t* trace) {
-        SetEnvironmentVariableA("TORVEX_SIM", sim);
-        m_strTrace = OwnFolder() + trace;
-        DeleteFileW(m_strTrace.c_str());
-        SetEnvironmentVariableW(L"TORVEX_TRACE", m_strTrace.c_str());
-        DeleteFileW((OwnFolder() + L"TORVEX.INI").c_str());
-    }
-    ~SServerEnvironment() {
-        SetEnvironmentVariableA("TORVEX_SIM", nullptr);
-        SetEnvironmentVariableW(L"TORVEX_TRACE", nullptr);
-    }
-    std::vector<std::string> Commands() const { return ReadLines(m_strTrace); }
-};
 
 std::vector<std::string> Group(const char* read, const std::string& device) {
     return {"20;" + device, std::string(read) + ";" + device, "21;" + device};
@@ -297,16 +219,6 @@ TEST(DetectionServer, MailboxAnswersAreCutTo259Characters) {
     EXPECT_EQ(std::string(data), std::string(300, '7'));
     DeleteFileW(path.c_str());
 }
-
-namespace {
-
-void InstallPractice(const std::wstring& arguments) {
-    const DWORD code = Run(L"\"" + FromUnix(OSTREL_PRACTICE_INSTALLER) + L"\" " + arguments);
-    ASSERT_EQ(code, 0u) << Narrow(arguments);
-}
-
-} // namespace
-
 TEST(DetectionInventory, AgainstThePracticeRegistryAndDrivers) {
     InstallPractice(L"standard");
     struct Case {
@@ -383,20 +295,12 @@ TEST(DetectionInventory, RegistryValueThatFillsTheBuffer) {
 
 namespace {
 
-CMateriel* g_pMateriel = nullptr;
-
-LRESULT CALLBACK TestWindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == kPlateScannerMessage && g_pMateriel)
-        return g_pMateriel->OnPlateScannerDatagram(static_cast<uintptr_t>(lParam));
-    return DefWindowProcW(hWnd, uMsg, wParam, lParam);
-}
-
 // A stand-in for the form: a top-level window that routes the socket message.
 struct STestWindow {
     HWND m_hWnd = nullptr;
     STestWindow() {
         WNDCLASSW wc{};
-        wc.lpfnWndProc = TestWindowProc;
+        wc.lpfnWndProc = DatagramWindowProc;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"OstrelDetectionTestWindow";
         RegisterClassW(&wc);
@@ -418,19 +322,6 @@ struct STestWindow {
         return std::wstring(text) == L"still alive";
     }
 };
-
-// What regsvr32 does, in this process (a separate Wine process costs seconds).
-HRESULT Register(const char* entry) {
-    const std::wstring dll = OwnFolder() + L"LumenoSim.dll";
-    HMODULE h = LoadLibraryW(dll.c_str());
-    if (!h)
-        return E_FAIL;
-    using Fn = HRESULT(WINAPI*)();
-    const auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(h, entry)));
-    const HRESULT hr = fn ? fn() : E_FAIL;
-    FreeLibrary(h);
-    return hr;
-}
 
 } // namespace
 
@@ -492,29 +383,11 @@ TEST(DetectionPlateScanner, HostedControlAnswersThroughDispatch) {
         OleUninitialize();
 }
 
-namespace {
-
-// Whether another socket could bind the listener's port now.
-bool PortIsFree() {
-    WSADATA data{};
-    WSAStartup(MAKEWORD(2, 2), &data);
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(kPlateScannerPort);
-    const bool free = bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    closesocket(s);
-    WSACleanup();
-    return free;
-}
-
-} // namespace
-
 TEST(DetectionPlateScanner, AnnouncementsFromTheLinuxSide) {
     STestWindow window;
     CSystemProbePorts system;
     CMateriel m(system.Ports(), OwnFolder());
-    g_pMateriel = &m;
+    g_pDatagramTarget = &m;
     // The port is the machine's: another build's run may hold it for a while.
     for (int i = 0; i < 120 && !PortIsFree(); ++i)
         Sleep(500);
@@ -524,10 +397,7 @@ TEST(DetectionPlateScanner, AnnouncementsFromTheLinuxSide) {
 
     const std::string done = std::string(OSTREL_TEST_BIN_UNIX) + "/announcer_done.txt";
     const std::wstring doneWin = FromUnix(done.c_str());
-    DeleteFileW(doneWin.c_str());
-    std::wstring line = FromUnix(OSTREL_ANNOUNCER) + L" 127.0.0.1 48322 ";
-    line += std::wstring(done.begin(), done.end());
-    const char* items[] = {
+    const std::vector<const char*> items = {
         "LG2-0001/192.168.0.10/12LG",
         "LG2-0002/192.168.0.11/3401/be",
         "LG2-0001/192.168.0.99/3401",
@@ -547,15 +417,7 @@ TEST(DetectionPlateScanner, AnnouncementsFromTheLinuxSide) {
         "S11/10.0.0.11/12LG",
         "LG2-0002/10.0.0.12/12LG",
     };
-    for (const char* item : items)
-        line += L" " + std::wstring(item, item + strlen(item));
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &si, &pi));
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    ASSERT_TRUE(StartAnnouncer(items, done));
     const DWORD start = GetTickCount();
     while (GetFileAttributesW(doneWin.c_str()) == INVALID_FILE_ATTRIBUTES &&
            GetTickCount() - start < 20000) {
@@ -590,6 +452,6 @@ TEST(DetectionPlateScanner, AnnouncementsFromTheLinuxSide) {
     }
     m.StopPlateScannerListener();
     EXPECT_TRUE(PortIsFree());
-    g_pMateriel = nullptr;
+    g_pDatagramTarget = nullptr;
     EXPECT_EQ(m.GetPlateScannerCount(), 10);
 }
