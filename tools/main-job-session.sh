@@ -113,12 +113,19 @@ shoot() { # <window title prefix> <file> <what>
     fi
 }
 
+# No imaging application runs here: the user confirms the reminder.
+question=$(wine "$bin/form_watch.exe" answer 120 2>"$work/form_watch.err" | tr -d '\r')
+if [ -n "$question" ]; then
+    say "start-up question answered with OK: $question"
+else
+    say "no start-up question: $(tr -d '\r' <"$work/form_watch.err")"
+fi
 tree=$build/ostrel-main-tree.txt
-if wine "$bin/form_tree.exe" wait 300 2>"$work/form_tree.err" | tr -d '\r' >"$tree"; then
+if wine "$bin/form_watch.exe" wait 300 2>"$work/form_watch.err" | tr -d '\r' >"$tree"; then
     say "detection done, the device tree:"
     sed 's/^/main-job:   /' "$tree"
 else
-    say "no device tree read: $(tr -d '\r' <"$work/form_tree.err")"
+    say "no device tree read: $(tr -d '\r' <"$work/form_watch.err")"
 fi
 touch "$work/announcer.stop"
 # The form shows only after the update check, so its fetch is logged by now.

@@ -279,3 +279,22 @@ TEST_F(ImagingAppsWin32, UnattendedAbortsWhenTheyIgnoreTheClose) {
     EXPECT_NE(FindWindowW(kVarnik, nullptr), nullptr);
     EXPECT_NE(FindWindowW(kKalder, nullptr), nullptr);
 }
+
+// The real program decides its run mode from its whole command line: after
+// two blanks "-auto" is not the switch, so the form's start-up asks (with the
+// form's caption) instead of closing the application.
+TEST_F(ImagingAppsWin32, OstrelWithTwoBlanksBeforeAutoAsks) {
+    SAppWindow kalder;
+    ASSERT_TRUE(kalder.Start(kKalder, false));
+    const std::wstring exe = BinDir() + L"Ostrel.exe";
+    CProcess ostrel;
+    ASSERT_TRUE(ostrel.Start(exe, L"\"" + exe + L"\"  -auto"));
+    SBox box = NextBox(ostrel, 60000);
+    ASSERT_NE(box.m_hWnd, nullptr);
+    EXPECT_EQ(box.m_strCaption.rfind(L"Ostrel.exe - ", 0), 0u);
+    EXPECT_EQ(box.m_strText, kKalderPromptEn);
+    EXPECT_NE(FindWindowW(kKalder, nullptr), nullptr);
+    Answer(box, IDCANCEL);
+    EXPECT_EQ(ostrel.WaitExit(15000), 0u);
+    EXPECT_NE(FindWindowW(kKalder, nullptr), nullptr);
+}

@@ -1,17 +1,20 @@
-// Reads the device tree of a running Ostrel.exe from outside (the tree view
-// lives in the other process, so every item goes through memory allocated
-// there). Used by the main job.
-//   form_tree wait <seconds>   waits until the first detection run has ended,
-//                              then prints the tree
-//   form_tree print            prints the tree as it stands
-// Lines: two blanks per level, "[icon] text", UTF-8. Exit code 0; 1 when the
-// form or its tree is not there; 2 when the run did not end in time.
+// Watches a running Ostrel.exe from outside, as the main job's user: answers
+// its start-up question and reads its device tree (the tree view lives in the
+// other process, so every item goes through memory allocated there).
+//   form_watch answer <seconds>  waits for a message box of the form's start-up
+//                                (the form's caption), prints its text, presses OK
+//   form_watch wait <seconds>    waits until the first detection run has ended,
+//                                then prints the tree
+//   form_watch print             prints the tree as it stands
+// Tree lines: two blanks per level, "[icon] text", UTF-8. Exit code 0; 1 when
+// the form, its tree or the box is not there; 2 when the run did not end in time.
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -28,22 +31,58 @@ struct SLine {
     std::wstring m_strText;
 };
 
-BOOL CALLBACK FindForm(HWND hWnd, LPARAM lParam) {
+struct SFind {
+    bool m_bForm; // the form (it has the tree), or a box with the form's caption
+    HWND m_hFound;
+};
+
+BOOL CALLBACK FindWindowProc(HWND hWnd, LPARAM lParam) {
+    auto* pFind = reinterpret_cast<SFind*>(lParam);
     wchar_t title[256] = {}, cls[16] = {};
     ::GetWindowTextW(hWnd, title, 256);
     ::GetClassNameW(hWnd, cls, 16);
     if (std::wstring(title).rfind(L"Ostrel.exe - ", 0) == 0 && std::wstring(cls) == L"#32770" &&
-        ::IsWindowVisible(hWnd)) {
-        *reinterpret_cast<HWND*>(lParam) = hWnd;
+        ::IsWindowVisible(hWnd) && (::GetDlgItem(hWnd, kTreeId) != nullptr) == pFind->m_bForm) {
+        pFind->m_hFound = hWnd;
         return FALSE;
     }
     return TRUE;
 }
 
+HWND FindTop(bool bForm) {
+    SFind find{bForm, nullptr};
+    ::EnumWindows(FindWindowProc, reinterpret_cast<LPARAM>(&find));
+    return find.m_hFound;
+}
+
 HWND Form() {
-    HWND hForm = nullptr;
-    ::EnumWindows(FindForm, reinterpret_cast<LPARAM>(&hForm));
-    return hForm;
+    return FindTop(true);
+}
+
+std::string Utf8(const std::wstring& text) {
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(n > 0 ? n : 1), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), n, nullptr, nullptr);
+    utf8.resize(std::strlen(utf8.c_str()));
+    return utf8;
+}
+
+int Answer(int nSeconds) {
+    for (int i = 0; i < nSeconds * 10; ++i) {
+        if (HWND hBox = FindTop(false)) {
+            wchar_t text[1024] = {};
+            ::GetDlgItemTextW(hBox, 0xFFFF, text, 1024);
+            std::printf("%s\n", Utf8(text).c_str());
+            std::fflush(stdout);
+            ::PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            for (int j = 0; j < 50 && ::IsWindow(hBox) && ::IsWindowVisible(hBox); ++j)
+                ::Sleep(100);
+            return 0;
+        }
+        ::Sleep(100);
+    }
+    std::fprintf(stderr, "form_watch: no start-up question within %d s\n", nSeconds);
+    return 1;
 }
 
 // Memory in the tree's process for one item and its text.
@@ -165,6 +204,8 @@ void Print(const std::vector<SLine>& lines) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc >= 3 && std::wstring(argv[1]) == L"answer")
+        return Answer(_wtoi(argv[2]));
     const bool bWait = argc >= 2 && std::wstring(argv[1]) == L"wait";
     const int nSeconds = bWait && argc >= 3 ? _wtoi(argv[2]) : 0;
     const DWORD t0 = ::GetTickCount();
@@ -177,7 +218,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     HWND hTree = hForm ? ::GetDlgItem(hForm, kTreeId) : nullptr;
     if (!hTree) {
-        std::fprintf(stderr, "form_tree: %s\n", hForm ? "the form has no device tree" : "no form");
+        std::fprintf(stderr, "form_watch: %s\n", hForm ? "the form has no device tree" : "no form");
         return 1;
     }
     if (!bWait) {
@@ -201,6 +242,6 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     Print(last);
-    std::fprintf(stderr, "form_tree: the detection run did not end within %d s\n", nSeconds);
+    std::fprintf(stderr, "form_watch: the detection run did not end within %d s\n", nSeconds);
     return 2;
 }
