@@ -3,6 +3,7 @@
 // lists, the generator fields and the Scan rule. Controls are reached through
 // IFormControls, the imaging software through the collection's ports.
 #include "imaging_settings.h"
+#include "incident_fields.h"
 #include "product_tag.h"
 
 #include <string>
@@ -83,5 +84,9 @@ const std::vector<SFormField>& FormFields();
 // The field's value as the scan takes it: the window text, or for the
 // generator type "AC", "DC" or nothing.
 std::wstring FormFieldValue(IFormControls& controls, const SFormField& field);
+
+// Every field of FormFields() into its member of what the scan reads; the
+// tag groups, the Close caption and the tree are the caller's.
+SIncidentFields ReadFormFields(IFormControls& controls);
 
 } // namespace ostrel

@@ -69,35 +69,6 @@ HBITMAP TreeBitmap(HINSTANCE hInstance, unsigned id) {
     return hBitmap;
 }
 
-void FieldInto(SIncidentFields& fields, const std::wstring& key, const std::wstring& value) {
-    struct SSlot {
-        const wchar_t* m_pszKey;
-        std::wstring SIncidentFields::*m_pText;
-    };
-    static const SSlot kSlots[] = {
-        {L"TechName", &SIncidentFields::m_strTechName},
-        {L"ClientName", &SIncidentFields::m_strClientName},
-        {L"DeviceType", &SIncidentFields::m_strDeviceType},
-        {L"DeviceNum", &SIncidentFields::m_strDeviceNum},
-        {L"DockType", &SIncidentFields::m_strDockType},
-        {L"DockNum", &SIncidentFields::m_strDockNum},
-        {L"GenBrand", &SIncidentFields::m_strGenBrand},
-        {L"GenModel", &SIncidentFields::m_strGenModel},
-        {L"ManagingSoft", &SIncidentFields::m_strManagingSoft},
-        {L"ImagingSoft", &SIncidentFields::m_strImagingSoft},
-        {L"Remark", &SIncidentFields::m_strRemark},
-    };
-    if (key == L"GenType") {
-        fields.m_eGenType = value == L"AC"   ? EGeneratorType::AC
-                            : value == L"DC" ? EGeneratorType::DC
-                                             : EGeneratorType::None;
-        return;
-    }
-    for (const SSlot& slot : kSlots)
-        if (key == slot.m_pszKey)
-            fields.*slot.m_pText = value;
-}
-
 } // namespace
 
 COstrelDlg::COstrelDlg(const SOstrelDlgArgs& args)
@@ -273,10 +244,8 @@ void COstrelDlg::SetLanguage(int nLangOffset) {
 }
 
 SIncidentFields COstrelDlg::ReadIncidentFields() const {
-    SIncidentFields fields;
     CFormControlsWin32 controls(m_hWnd);
-    for (const SFormField& field : FormFields())
-        FieldInto(fields, field.m_pszKey, FormFieldValue(controls, field));
+    SIncidentFields fields = ReadFormFields(controls);
     fields.m_bTagGroup1 = m_tags.m_bTagGroup1;
     fields.m_bTagGroup2 = m_tags.m_bTagGroup2;
     fields.m_bTagGroup3 = m_tags.m_bTagGroup3;

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <fstream>
 #include <string>
@@ -86,10 +87,10 @@ BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam) {
 }
 
 HWND FindTopLevel(DWORD pid, const std::wstring& prefix, int nSeconds) {
-    for (int i = 0; i < nSeconds * 10; ++i) {
+    for (int i = 0; i <= nSeconds * 10; ++i) {
         SFind f{pid, prefix};
         ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&f));
-        if (f.m_hFound)
+        if (f.m_hFound || i == nSeconds * 10)
             return f.m_hFound;
         ::Sleep(100);
     }
@@ -518,4 +519,118 @@ TEST(FormProductTagWine, WordingAndModelListsFollowTheTag) {
         EXPECT_EQ(r.ItemText(1052), L"");
     }
     InstallPractice(L"none");
+}
+
+namespace {
+
+std::wstring LocalAppData() {
+    wchar_t path[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+RECT TreeRect(const CReporter& r) {
+    RECT rect{};
+    ::GetWindowRect(r.Item(1046), &rect);
+    return rect;
+}
+
+// Sets an environment variable for the processes started while it lives.
+class CEnvironment {
+public:
+    CEnvironment(const wchar_t* name, const wchar_t* value) : m_name(name) {
+        ::SetEnvironmentVariableW(name, value);
+    }
+    ~CEnvironment() { ::SetEnvironmentVariableW(m_name.c_str(), nullptr); }
+
+private:
+    std::wstring m_name;
+};
+
+} // namespace
+
+TEST(FormSensorWine, XrayFieldsShowTheSettingsOnceThenKeepWhatWasTyped) {
+    InstallPractice(L"standard");
+    const std::wstring ini =
+        LocalAppData() + L"\\" + ostrel::practice::kProductName + L"\\Varnik Imaging.ini";
+    ASSERT_TRUE(::WritePrivateProfileStringW(L"TESSEL", L"GeneACDC", L"1", ini.c_str()));
+    ::WritePrivateProfileStringW(L"Generator", L"GeneratorName", L"Helion X", ini.c_str());
+    ::WritePrivateProfileStringW(L"Generator", L"GeneratorKV", L"70", ini.c_str());
+    ::WritePrivateProfileStringW(L"Generator", L"GeneratorMA", L"", ini.c_str());
+    // The sensor server started by the run finds a wired sensor behind a box.
+    CEnvironment sim(L"TORVEX_SIM", L"box=123;clock=virtual");
+    {
+        CReporter r;
+        ASSERT_TRUE(r.Form());
+        ASSERT_TRUE(r.WaitDetected());
+        for (int id : {1012, 1013, 1045, 1028, 1029, 1022, 1031, 1058})
+            EXPECT_TRUE(r.Visible(id)) << id;
+        // No bridge: the camera fields stay disabled.
+        EXPECT_FALSE(r.Enabled(1050));
+        EXPECT_EQ(r.ItemText(1028), L"Helion X");
+        EXPECT_EQ(r.ItemText(1029), L"70 kV -  mA");
+        EXPECT_EQ(::SendMessageW(r.Item(1031), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+        r.Type(1028, L"Oralix");
+        r.Type(1029, L"65 kV - 7 mA");
+        ::SendMessageW(r.Item(1022), BM_CLICK, 0, 0);
+        r.Click(1057);
+        r.Click(1047);
+        ASSERT_TRUE(r.WaitDetected());
+        EXPECT_TRUE(r.Visible(1028));
+        EXPECT_EQ(r.ItemText(1028), L"Oralix");
+        EXPECT_EQ(r.ItemText(1029), L"65 kV - 7 mA");
+        EXPECT_EQ(::SendMessageW(r.Item(1022), BM_GETCHECK, 0, 0), BST_CHECKED);
+        EXPECT_EQ(::SendMessageW(r.Item(1031), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    }
+    InstallPractice(L"none");
+}
+
+TEST(FormBusyWine, ScanRefreshAndTheMenuScanWaitForTheRunToEnd) {
+    // A server that takes every command and never answers: each sensor probe
+    // waits for its time limit, so the run lasts long enough to click into it.
+    const std::wstring bin = BinDir();
+    const std::wstring folder = bin + L"form_slow_run\\";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    for (const wchar_t* file : {L"Ostrel.exe", L"Vidlink.dll", L"Vidlink_285.dll"})
+        ASSERT_TRUE(::CopyFileW((bin + file).c_str(), (folder + file).c_str(), FALSE)) << file;
+    ASSERT_TRUE(::CopyFileW((bin + L"stub_server\\TORVEX.exe").c_str(),
+                            (folder + L"TORVEX.exe").c_str(), FALSE));
+    ::DeleteFileW((folder + L"TORVEX.INI").c_str());
+
+    CReporter r(folder + L"Ostrel.exe");
+    ASSERT_TRUE(r.Form());
+    const RECT full = TreeRect(r);
+    bool bShort = false;
+    for (int i = 0; i < 600 && !bShort; ++i) {
+        const RECT now = TreeRect(r);
+        bShort = now.bottom - now.top == 140;
+        if (!bShort)
+            ::Sleep(50);
+    }
+    ASSERT_TRUE(bShort) << "the tree was never shortened for the busy squares";
+    EXPECT_TRUE(r.Running());
+
+    // Everything is posted: the form handles it between two probes.
+    auto post = [&](int id, UINT msg, WPARAM w, LPARAM l) {
+        ::PostMessageW(r.Item(id), msg, w, l);
+    };
+    for (const auto& [id, text] :
+         {std::pair<int, std::wstring>{1019, L"Martin"}, {1020, L"Dupont"}, {1017, L"x"}})
+        for (wchar_t c : text)
+            post(id, WM_CHAR, c, 1);
+    post(1000, BM_CLICK, 0, 0);
+    ::PostMessageW(r.Form(), WM_SYSCOMMAND, 32, 0);
+    post(1047, BM_CLICK, 0, 0);
+
+    ASSERT_TRUE(r.WaitDetected(180));
+    ::Sleep(1000);
+    EXPECT_FALSE(FindTopLevel(r.Pid(), L"Diagnostic...", 0)) << "a scan was started by the run";
+    EXPECT_FALSE(r.Running()) << "a second run followed the first";
+    const RECT after = TreeRect(r);
+    EXPECT_EQ(after.bottom - after.top, full.bottom - full.top);
+    EXPECT_EQ(TreeLines(r.Item(1046)), std::vector<std::wstring>{L"None found [2]"});
+    // What was typed during the run counts once it has ended.
+    EXPECT_EQ(r.ItemText(1019), L"Martin");
+    EXPECT_TRUE(r.Enabled(1000));
 }
