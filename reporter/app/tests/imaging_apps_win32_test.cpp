@@ -26,14 +26,7 @@ public:
     CProcess() = default;
     CProcess(const CProcess&) = delete;
     CProcess& operator=(const CProcess&) = delete;
-    ~CProcess() {
-        if (m_pi.hProcess) {
-            if (WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT)
-                TerminateProcess(m_pi.hProcess, 99);
-            CloseHandle(m_pi.hProcess);
-            CloseHandle(m_pi.hThread);
-        }
-    }
+    ~CProcess() { Reset(); }
     // The command line is given whole, blanks and all; stdout goes to outFile.
     bool Start(const std::wstring& exe, std::wstring commandLine,
                const std::wstring& outFile = L"") {
@@ -55,6 +48,16 @@ public:
         return ok != FALSE;
     }
     DWORD Pid() const { return m_pi.dwProcessId; }
+    // Ends (if still running) and forgets the process, so another can start.
+    void Reset() {
+        if (m_pi.hProcess) {
+            if (WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(m_pi.hProcess, 99);
+            CloseHandle(m_pi.hProcess);
+            CloseHandle(m_pi.hThread);
+        }
+        m_pi = {};
+    }
     // The exit code, or STILL_ACTIVE when it has not ended within dwMs.
     DWORD WaitExit(DWORD dwMs) const {
         if (WaitForSingleObject(m_pi.hProcess, dwMs) != WAIT_OBJECT_0)
@@ -214,32 +217,33 @@ TEST_F(ImagingAppsWin32, InteractivePromptRepeatsThenReminder) {
     EXPECT_EQ(Output(), "mode interactive\ncontinued\n");
 }
 
+// Cancel ends the process at once. With two blanks after the program name
+// the argument text is " -auto", which is not the unattended switch: one
+// blank is the separator.
 TEST_F(ImagingAppsWin32, InteractiveCancelEndsTheProcess) {
-    SAppWindow varnik;
-    ASSERT_TRUE(varnik.Start(kVarnik, false));
-    StartHost(L"");
-    SBox box = NextBox(m_host);
-    ASSERT_NE(box.m_hWnd, nullptr);
-    EXPECT_EQ(box.m_strText, L"Close \"Varnik Imaging.exe\" and choose \"OK\" to continue.");
-    Answer(box, IDCANCEL);
-    EXPECT_EQ(m_host.WaitExit(15000), 0u);
-    EXPECT_EQ(Output(), "mode interactive\n");
-    EXPECT_NE(FindWindowW(kVarnik, nullptr), nullptr);
-}
-
-// One blank after the program name is the separator; with two the argument
-// text is " -auto", which is not the unattended switch. French this time.
-TEST_F(ImagingAppsWin32, ExtraBlankBeforeAutoKeepsInteractiveMode) {
-    SetEnvironmentVariableW(L"IMAGING_CHECK_LANG", L"0");
-    SAppWindow kalder;
-    ASSERT_TRUE(kalder.Start(kKalder, false));
-    StartHost(L"  -auto");
-    SBox box = NextBox(m_host);
-    ASSERT_NE(box.m_hWnd, nullptr);
-    EXPECT_EQ(box.m_strText, L"Fermez l'application \"Kalder Digital\" avant de poursuivre");
-    Answer(box, IDCANCEL);
-    EXPECT_EQ(m_host.WaitExit(15000), 0u);
-    EXPECT_EQ(Output(), "mode interactive\n");
+    struct Case {
+        const wchar_t* cls;
+        const wchar_t* lang; // IMAGING_CHECK_LANG, null: English
+        const wchar_t* after;
+        const wchar_t* prompt;
+    } cases[] = {
+        {kVarnik, nullptr, L"", L"Close \"Varnik Imaging.exe\" and choose \"OK\" to continue."},
+        {kKalder, L"0", L"  -auto", L"Fermez l'application \"Kalder Digital\" avant de poursuivre"},
+    };
+    for (const Case& c : cases) {
+        SetEnvironmentVariableW(L"IMAGING_CHECK_LANG", c.lang);
+        SAppWindow app;
+        ASSERT_TRUE(app.Start(c.cls, false));
+        StartHost(c.after);
+        SBox box = NextBox(m_host);
+        ASSERT_NE(box.m_hWnd, nullptr);
+        EXPECT_EQ(box.m_strText, c.prompt);
+        Answer(box, IDCANCEL);
+        EXPECT_EQ(m_host.WaitExit(15000), 0u);
+        EXPECT_EQ(Output(), "mode interactive\n");
+        EXPECT_NE(FindWindowW(c.cls, nullptr), nullptr);
+        m_host.Reset();
+    }
 }
 
 TEST_F(ImagingAppsWin32, UnattendedClosesBothAndGoesOn) {
@@ -273,5 +277,24 @@ TEST_F(ImagingAppsWin32, UnattendedAbortsWhenTheyIgnoreTheClose) {
     EXPECT_EQ(m_host.WaitExit(15000), 0u);
     EXPECT_EQ(Output(), "mode auto\n");
     EXPECT_NE(FindWindowW(kVarnik, nullptr), nullptr);
+    EXPECT_NE(FindWindowW(kKalder, nullptr), nullptr);
+}
+
+// The real program decides its run mode from its whole command line: after
+// two blanks "-auto" is not the switch, so the form's start-up asks (with the
+// form's caption) instead of closing the application.
+TEST_F(ImagingAppsWin32, OstrelWithTwoBlanksBeforeAutoAsks) {
+    SAppWindow kalder;
+    ASSERT_TRUE(kalder.Start(kKalder, false));
+    const std::wstring exe = BinDir() + L"Ostrel.exe";
+    CProcess ostrel;
+    ASSERT_TRUE(ostrel.Start(exe, L"\"" + exe + L"\"  -auto"));
+    SBox box = NextBox(ostrel, 60000);
+    ASSERT_NE(box.m_hWnd, nullptr);
+    EXPECT_EQ(box.m_strCaption.rfind(L"Ostrel.exe - ", 0), 0u);
+    EXPECT_EQ(box.m_strText, kKalderPromptEn);
+    EXPECT_NE(FindWindowW(kKalder, nullptr), nullptr);
+    Answer(box, IDCANCEL);
+    EXPECT_EQ(ostrel.WaitExit(15000), 0u);
     EXPECT_NE(FindWindowW(kKalder, nullptr), nullptr);
 }
