@@ -24,21 +24,29 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 if [ -z "${DISPLAY:-}" ]; then
+    # A free lock file is not enough: a server of another mount namespace
+    # holds its display through an abstract socket that no file shows. Such a
+    # display makes Xvfb end at once, so the next one is tried.
     for n in $(seq 91 140); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { disp=":$n"; break; }
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$build/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        export DISPLAY=":$n"
+        # A loaded machine can take many seconds to bring the server up.
+        for _ in $(seq 1 600); do
+            xdpyinfo >/dev/null 2>&1 && break
+            kill -0 "$xvfb_pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        # Ours must be the server that answers.
+        kill -0 "$xvfb_pid" 2>/dev/null && xdpyinfo >/dev/null 2>&1 && break
+        kill "$xvfb_pid" >/dev/null 2>&1
+        wait "$xvfb_pid" 2>/dev/null
+        xvfb_pid=
+        unset DISPLAY
     done
-    [ -n "${disp:-}" ] || { echo "wine-session: no free X display" >&2; exit 1; }
-    Xvfb "$disp" -screen 0 1280x1024x24 -nolisten tcp >"$build/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=$disp
-    # A loaded machine can take many seconds to bring the server up.
-    for _ in $(seq 1 600); do
-        xdpyinfo >/dev/null 2>&1 && break
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if ! xdpyinfo >/dev/null 2>&1; then
-        echo "wine-session: Xvfb did not start on $DISPLAY (see $build/xvfb.log)" >&2
+    if [ -z "${DISPLAY:-}" ]; then
+        echo "wine-session: Xvfb did not start on any free display (see $build/xvfb.log)" >&2
         exit 1
     fi
 fi

@@ -8,6 +8,25 @@ bool IsAutoCommandLine(const std::wstring& args) {
     return args == L"-auto" || args == L"-AUTO";
 }
 
+std::wstring CommandLineArguments(const std::wstring& commandLine) {
+    size_t pos = 0;
+    if (!commandLine.empty() && commandLine[0] == L'"') {
+        const size_t close = commandLine.find(L'"', 1);
+        pos = close == std::wstring::npos ? commandLine.size() : close + 1;
+    } else {
+        pos = commandLine.find_first_of(L" \t");
+        if (pos == std::wstring::npos)
+            pos = commandLine.size();
+    }
+    if (pos < commandLine.size() && (commandLine[pos] == L' ' || commandLine[pos] == L'\t'))
+        ++pos;
+    return commandLine.substr(pos);
+}
+
+bool IsAutoProcessCommandLine(const std::wstring& commandLine) {
+    return IsAutoCommandLine(CommandLineArguments(commandLine));
+}
+
 unsigned CommandLimitFromText(const wchar_t* text, unsigned defaultMs) {
     if (!text || !*text)
         return defaultMs;

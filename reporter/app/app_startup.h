@@ -8,6 +8,15 @@ namespace ostrel {
 // it is exactly "-auto" or "-AUTO".
 bool IsAutoCommandLine(const std::wstring& args);
 
+// The argument text of a process's whole command line: what follows the
+// program name (quoted, or up to the first blank) and the one blank that
+// separates it. Further blanks belong to the arguments, which the C runtime's
+// own argument text would hide.
+std::wstring CommandLineArguments(const std::wstring& commandLine);
+
+// The run mode of a process started with this whole command line.
+bool IsAutoProcessCommandLine(const std::wstring& commandLine);
+
 struct SAppPaths {
     std::wstring m_strModuleDir;    // ends with a backslash, or empty
     std::wstring m_strLocalAppData; // no trailing backslash, or empty

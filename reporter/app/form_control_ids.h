@@ -1,7 +1,13 @@
 #pragma once
-// Control identifiers of the incident form's template. Plain defines, so the
-// resource script can include it.
+// Identifiers of the incident form, its About box and their commands: the one
+// home for them. Plain defines, so the resource script can include it.
 
+// Templates and the application icon.
+#define IDD_ABOUTBOX 100
+#define IDD_OSTREL_DIALOG 102
+#define IDR_MAINFRAME 128
+
+// Incident form.
 #define IDC_SCAN 1000
 #define IDC_ABOUT 1001
 // The Close button is IDCANCEL (2).
@@ -38,3 +44,14 @@
 #define IDC_LANG_ENGLISH 1056
 #define IDC_LANG_FRENCH 1057
 #define IDC_GROUP_XRAY 1058
+// The hidden host of the first-generation plate scanner's control.
+#define IDC_PLATE_SCANNER 4243
+
+// About box.
+#define IDC_ABOUT_VERSION 1040
+#define IDC_ABOUT_LICENCE 1055
+
+// System-menu commands the form adds; each stands for a range of 16 (the
+// system keeps the low four bits for itself).
+#define IDM_ABOUTBOX 16
+#define IDM_SCAN 32

@@ -95,4 +95,38 @@ bool IsScanEnabled(IFormControls& controls) {
     return true;
 }
 
+SIncidentFields ReadFormFields(IFormControls& controls) {
+    struct SSlot {
+        const wchar_t* m_pszKey;
+        std::wstring SIncidentFields::*m_pText;
+    };
+    static const SSlot kSlots[] = {
+        {L"TechName", &SIncidentFields::m_strTechName},
+        {L"ClientName", &SIncidentFields::m_strClientName},
+        {L"DeviceType", &SIncidentFields::m_strDeviceType},
+        {L"DeviceNum", &SIncidentFields::m_strDeviceNum},
+        {L"DockType", &SIncidentFields::m_strDockType},
+        {L"DockNum", &SIncidentFields::m_strDockNum},
+        {L"GenBrand", &SIncidentFields::m_strGenBrand},
+        {L"GenModel", &SIncidentFields::m_strGenModel},
+        {L"ManagingSoft", &SIncidentFields::m_strManagingSoft},
+        {L"ImagingSoft", &SIncidentFields::m_strImagingSoft},
+        {L"Remark", &SIncidentFields::m_strRemark},
+    };
+    SIncidentFields fields;
+    for (const SFormField& field : FormFields()) {
+        const std::wstring value = FormFieldValue(controls, field);
+        if (field.m_eKind == SFormField::EKind::kRadioPair) {
+            fields.m_eGenType = value == L"AC"   ? EGeneratorType::AC
+                                : value == L"DC" ? EGeneratorType::DC
+                                                 : EGeneratorType::None;
+            continue;
+        }
+        for (const SSlot& slot : kSlots)
+            if (std::wstring(field.m_pszKey) == slot.m_pszKey)
+                fields.*slot.m_pText = value;
+    }
+    return fields;
+}
+
 } // namespace ostrel

@@ -3,6 +3,7 @@
 // lists, the generator fields and the Scan rule. Controls are reached through
 // IFormControls, the imaging software through the collection's ports.
 #include "imaging_settings.h"
+#include "incident_fields.h"
 #include "product_tag.h"
 
 #include <string>
@@ -33,9 +34,8 @@ struct SModelLists {
 };
 SModelLists ModelListsFor(const STagGroups& tags);
 
-// Tree image list: the bitmap resources in the order of icon indexes 0 to 11.
-inline constexpr unsigned kTreeBitmaps[12] = {149, 150, 151, 152, 153, 154,
-                                              155, 148, 156, 157, 144, 161};
+// Icon of the tree's waiting root line; the image list's bitmaps are
+// kTreeImageBitmaps (res/artwork_ids.h).
 inline constexpr int kTreeWaitingIcon = 7; // root line of the waiting tree, string 123
 
 // What the settings file says of the generator; empty texts say nothing.
@@ -84,5 +84,9 @@ const std::vector<SFormField>& FormFields();
 // The field's value as the scan takes it: the window text, or for the
 // generator type "AC", "DC" or nothing.
 std::wstring FormFieldValue(IFormControls& controls, const SFormField& field);
+
+// Every field of FormFields() into its member of what the scan reads; the
+// tag groups, the Close caption and the tree are the caller's.
+SIncidentFields ReadFormFields(IFormControls& controls);
 
 } // namespace ostrel

@@ -11,9 +11,10 @@ namespace ostrel {
 
 class COstrelApp {
 public:
-    // Start-up hook; returns FALSE when no message loop is to run (always,
-    // since the form runs modally).
-    BOOL InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine);
+    // Start-up hook, given the process's whole command line (program name
+    // included); returns FALSE when no message loop is to run (always, since
+    // the form runs modally).
+    BOOL InitInstance(HINSTANCE hInstance, const wchar_t* pszCommandLine);
 
     const std::wstring& GetModuleDir() const { return m_strModuleDir; }
     const std::wstring& GetLocalAppData() const { return m_strLocalAppData; }

@@ -3,7 +3,6 @@
 #include "command_runner.h"
 #include "module_path.h"
 #include "ostrel_dlg.h"
-#include "shell_folders.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -19,10 +18,6 @@ COstrelApp& COstrelApp::Get() {
     return s_app;
 }
 
-SAppPaths QueryAppPaths() {
-    return BuildAppPaths(GetRunningModulePath(), LocalAppDataOrEmpty(SystemShellFolders()));
-}
-
 void COstrelApp::InitPaths() {
     SAppPaths paths = QueryAppPaths();
     m_strModuleDir = paths.m_strModuleDir;
@@ -32,7 +27,7 @@ void COstrelApp::InitPaths() {
     m_strLogFile = paths.m_strLogFile;
 }
 
-BOOL COstrelApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine) {
+BOOL COstrelApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCommandLine) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
                                              ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS |
                                              ICC_PROGRESS_CLASS | ICC_HOTKEY_CLASS |
@@ -52,7 +47,7 @@ BOOL COstrelApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine) {
                                              kDefaultCommandLimitMs));
 
     SOstrelDlgArgs args;
-    args.m_bAuto = IsAutoCommandLine(pszCmdLine ? pszCmdLine : L"");
+    args.m_bAuto = IsAutoProcessCommandLine(pszCommandLine ? pszCommandLine : L"");
     COstrelDlg dlg(args);
     dlg.Run(hInstance, nullptr);
     ::OleUninitialize();

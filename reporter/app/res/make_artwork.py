@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Draws the reporter's own bitmaps: the five 16 x 16 row icons and the
-800 x 710 background, as 24-bit BMP files. White is the icons' transparent
-colour. Deterministic: the same files on every run.
+"""Draws the reporter's own bitmaps: the five 16 x 16 row icons, the ten
+further 16 x 16 icons of the device tree and the 800 x 710 background, as
+24-bit BMP files. White is the icons' transparent colour. Deterministic: the
+same files on every run.
 
 Usage: make_artwork.py <output-folder>
 """
@@ -31,6 +32,25 @@ class Canvas:
         for y in range(self.h):
             for x in range(self.w):
                 if (x + 0.5 - cx) ** 2 + (y + 0.5 - cy) ** 2 <= r * r:
+                    self.set(x, y, colour)
+
+    def hline(self, x0, x1, y, colour):
+        self.rect(x0, y, x1, y, colour)
+
+    def vline(self, x, y0, y1, colour):
+        self.rect(x, y0, x, y1, colour)
+
+    def frame(self, x0, y0, x1, y1, colour):
+        self.hline(x0, x1, y0, colour)
+        self.hline(x0, x1, y1, colour)
+        self.vline(x0, y0, y1, colour)
+        self.vline(x1, y0, y1, colour)
+
+    def ring(self, cx, cy, r0, r1, colour, keep=lambda x, y: True):
+        for y in range(self.h):
+            for x in range(self.w):
+                d = (x + 0.5 - cx) ** 2 + (y + 0.5 - cy) ** 2
+                if r0 * r0 <= d <= r1 * r1 and keep(x, y):
                     self.set(x, y, colour)
 
     def save(self, path):
@@ -115,6 +135,158 @@ def cross():
     return c
 
 
+# The device tree's icons, one per role of a tree line.
+
+def bridge():
+    """Bridges, cameras, controllers and wired links: a USB plug."""
+    c = Canvas(16, 16)
+    metal, dark, body = (200, 205, 215), (110, 115, 130), (40, 70, 140)
+    c.rect(5, 1, 10, 6, metal)          # the plug's shell
+    c.frame(5, 1, 10, 6, dark)
+    c.rect(6, 3, 7, 4, dark)            # contact windows
+    c.rect(8, 3, 9, 4, dark)
+    c.rect(4, 7, 11, 11, body)          # the grip
+    c.frame(4, 7, 11, 11, (20, 40, 90))
+    c.rect(7, 12, 8, 15, (30, 30, 30))  # cable
+    c.set(6, 9, (120, 160, 230))
+    c.set(9, 9, (120, 160, 230))
+    return c
+
+
+def wireless():
+    """The controller of a wireless sensor: a mast sending waves."""
+    c = Canvas(16, 16)
+    wave, mast = (30, 140, 90), (60, 60, 70)
+    for r in (3.5, 6, 8.5):
+        c.ring(8, 6, r - 1, r, wave,
+               keep=lambda x, y: abs(x + 0.5 - 8) > 1.2 * abs(y + 0.5 - 6))
+    c.disc(8, 6, 1.6, mast)
+    c.rect(7, 7, 8, 14, mast)
+    c.rect(5, 14, 10, 15, mast)
+    return c
+
+
+def fault():
+    """Nothing found, or a fault: an orange warning triangle."""
+    c = Canvas(16, 16)
+    fill, edge = (250, 170, 30), (170, 90, 0)
+    for y in range(1, 15):
+        half = (y - 1) * 7 / 13
+        x0, x1 = int(round(7.5 - half)), int(round(7.5 + half))
+        c.hline(x0, x1, y, fill)
+        c.set(x0, y, edge)
+        c.set(x1, y, edge)
+    c.hline(0, 15, 15, edge)
+    c.hline(1, 14, 14, edge)
+    c.rect(7, 5, 8, 10, (40, 20, 0))   # the mark
+    c.rect(7, 12, 8, 12, (40, 20, 0))
+    return c
+
+
+def sensor():
+    """X-ray sensors: an intraoral sensor with its cable."""
+    c = Canvas(16, 16)
+    shell, face = (70, 75, 90), (150, 160, 180)
+    c.rect(2, 2, 11, 10, shell)
+    for (x, y) in ((2, 2), (11, 2), (2, 10), (11, 10)):
+        c.set(x, y, WHITE)              # rounded corners
+    c.rect(4, 4, 9, 8, face)            # the active area
+    c.rect(5, 5, 6, 6, (220, 225, 235))
+    c.rect(12, 6, 13, 7, shell)         # cable leaving the sensor
+    c.rect(13, 8, 14, 13, (30, 30, 35))
+    c.rect(10, 13, 13, 14, (30, 30, 35))
+    return c
+
+
+def driver():
+    """Drivers and the management software: a gear."""
+    c = Canvas(16, 16)
+    steel, dark = (120, 130, 150), (60, 65, 80)
+    for i in range(8):
+        a = i * math.pi / 4
+        cx, cy = 7.5 + 5.6 * math.cos(a), 7.5 + 5.6 * math.sin(a)
+        c.disc(cx + 0.5, cy + 0.5, 1.7, dark)
+    c.disc(8, 8, 5.2, dark)
+    c.disc(8, 8, 4.2, steel)
+    c.disc(8, 8, 1.8, WHITE)            # the hole shows the background
+    return c
+
+
+def firmware():
+    """Firmware and CPLD versions: a chip with its pins."""
+    c = Canvas(16, 16)
+    body, pin = (45, 45, 55), (190, 190, 200)
+    c.rect(3, 3, 12, 12, body)
+    for k in range(4, 12, 2):
+        c.rect(k, 1, k, 2, pin)
+        c.rect(k, 13, k, 14, pin)
+        c.rect(1, k, 2, k, pin)
+        c.rect(13, k, 14, k, pin)
+    c.disc(5.5, 5.5, 1.1, (120, 120, 135))  # the pin-1 mark
+    c.hline(6, 10, 9, (90, 170, 90))
+    return c
+
+
+def measure():
+    """Exposure counts and voltages: a lightning bolt."""
+    c = Canvas(16, 16)
+    bolt, edge = (255, 205, 0), (180, 110, 0)
+    shape = [(9, 0, 11), (8, 1, 10), (7, 2, 9), (6, 3, 8), (5, 4, 7), (4, 5, 6),
+             (4, 6, 11), (5, 7, 10), (8, 8, 10), (7, 9, 9), (6, 10, 8), (6, 11, 7),
+             (5, 12, 6), (5, 13, 5), (4, 14, 4)]
+    for (x0, y, x1) in shape:
+        c.hline(x0, x1, y, bolt)
+        c.set(x0, y, edge)
+        c.set(x1, y, edge)
+    return c
+
+
+def battery():
+    """The battery of the wireless sensor: a cell, mostly charged."""
+    c = Canvas(16, 16)
+    edge, charge = (50, 55, 65), (60, 180, 60)
+    c.frame(1, 4, 13, 11, edge)
+    c.frame(2, 5, 12, 10, edge)
+    c.rect(14, 6, 15, 9, edge)          # the terminal
+    c.rect(3, 6, 9, 9, charge)
+    for x in (5, 8):
+        c.vline(x, 6, 9, (40, 140, 40))
+    return c
+
+
+def scanner_box(c, body, slot):
+    c.rect(1, 6, 14, 14, body)
+    c.frame(1, 6, 14, 14, (60, 65, 75))
+    c.rect(3, 8, 12, 9, slot)           # the plate slot
+    c.set(12, 12, (60, 200, 60))        # the power light
+    c.set(11, 12, (60, 200, 60))
+
+
+def plate_scanner_gen1():
+    """The first-generation plate scanner: a box with a plate going in."""
+    c = Canvas(16, 16)
+    scanner_box(c, (200, 200, 210), (40, 40, 50))
+    c.rect(5, 2, 10, 8, (90, 150, 220))   # the plate
+    c.frame(5, 2, 10, 8, (40, 80, 150))
+    c.rect(3, 8, 12, 9, (40, 40, 50))
+    return c
+
+
+def plate_scanner_gen2():
+    """Second-generation plate scanners: the box with its network waves."""
+    c = Canvas(16, 16)
+    scanner_box(c, (225, 215, 190), (40, 40, 50))
+    wave = (30, 140, 90)
+    c.hline(5, 10, 0, wave)             # two arcs over the box, and the dot
+    c.set(4, 1, wave)
+    c.set(11, 1, wave)
+    c.hline(6, 9, 2, wave)
+    c.set(5, 3, wave)
+    c.set(10, 3, wave)
+    c.rect(7, 4, 8, 4, wave)
+    return c
+
+
 def background():
     w, h = 800, 710
     c = Canvas(w, h)
@@ -143,6 +315,16 @@ def main(folder):
         "row_arrows.bmp": arrows(),
         "row_archive.bmp": archive(),
         "row_cross.bmp": cross(),
+        "tree_bridge.bmp": bridge(),
+        "tree_wireless.bmp": wireless(),
+        "tree_fault.bmp": fault(),
+        "tree_sensor.bmp": sensor(),
+        "tree_driver.bmp": driver(),
+        "tree_firmware.bmp": firmware(),
+        "tree_measure.bmp": measure(),
+        "tree_battery.bmp": battery(),
+        "tree_plate_scanner.bmp": plate_scanner_gen1(),
+        "tree_plate_scanner_net.bmp": plate_scanner_gen2(),
         "background.bmp": background(),
     }
     for name, canvas in pictures.items():

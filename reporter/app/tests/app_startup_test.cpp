@@ -17,6 +17,34 @@ TEST(AppStartup, CommandLineSelectsUnattendedModeExactly) {
         EXPECT_EQ(IsAutoCommandLine(c.args), c.bAuto) << '"' << c.args << '"';
 }
 
+// The whole command line as the process gets it: the rule sees the blanks
+// that the runtime's argument text drops.
+TEST(AppStartup, RunModeReadsTheWholeCommandLine) {
+    struct Case {
+        const wchar_t* line;
+        bool bAuto;
+    } cases[] = {
+        {L"Ostrel.exe -auto", true},
+        {L"Ostrel.exe -AUTO", true},
+        {L"\"C:\\Program Files\\Ostrel\\Ostrel.exe\" -auto", true},
+        {L"\"C:\\Program Files\\Ostrel\\Ostrel.exe\"-auto", true},
+        {L"Ostrel.exe\t-auto", true},
+        {L"Ostrel.exe  -auto", false},
+        {L"\"C:\\Ostrel dir\\Ostrel.exe\"  -auto", false},
+        {L"Ostrel.exe -auto ", false},
+        {L"Ostrel.exe -Auto", false},
+        {L"Ostrel.exe", false},
+        {L"Ostrel.exe ", false},
+        {L"\"Ostrel.exe", false}, // unclosed quote: all of it is the name
+        {L"", false},
+        {L"C:\\-auto\\Ostrel.exe", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsAutoProcessCommandLine(c.line), c.bAuto) << '"' << c.line << '"';
+    EXPECT_EQ(CommandLineArguments(L"\"a b.exe\" x  y"), L"x  y");
+    EXPECT_EQ(CommandLineArguments(L"a.exe   x"), L"  x");
+}
+
 TEST(AppStartup, PathsFollowTheAppendRule) {
     SAppPaths p =
         BuildAppPaths(L"C:\\Program Files\\Ostrel\\Ostrel.exe", L"C:\\Users\\doc\\AppData\\Local");

@@ -155,7 +155,9 @@ TEST(OstrelWin32, SecondInstanceEndsSilentlyAndANewStartWorksLater) {
     ASSERT_TRUE(third);
     HWND hThird = WaitForWindow(third.m_pi.dwProcessId, 30000);
     ASSERT_NE(hThird, nullptr) << "a new start after the first ended shows no form";
-    PostMessageW(hThird, WM_COMMAND, IDOK, 0); // the Close button
+    // The close box: on the form it ends the form, on the imaging-application
+    // reminder it cancels, and either ends the process.
+    PostMessageW(hThird, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitExit(third, 15000), 0u);
 }
 
@@ -205,4 +207,46 @@ TEST(GuardWin32, WindowProcedureRecordsWhatItCaught) {
     EXPECT_EQ(caught.m_strWhere, "CWindowBase::WindowProc");
     EXPECT_EQ(caught.m_strWhat, "handler failed");
     EXPECT_EQ(SendMessageW(window.GetSafeHwnd(), kMsgAnswer, 0, 0), 77);
+}
+
+// The pictures are in the program file at the numbers the form and the scan
+// load: icons 16 x 16 with white (the image lists' transparent colour) in the
+// top corners and some colour inside, the background 800 x 710.
+TEST(OstrelWin32, PicturesAreInTheProgramFile) {
+    HMODULE hExe =
+        LoadLibraryExW((BinDir() + L"Ostrel.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(hExe, nullptr);
+    struct Case {
+        unsigned id;
+        int w, h;
+    } cases[] = {{143, 16, 16}, {144, 16, 16}, {145, 16, 16}, {146, 16, 16},
+                 {148, 16, 16}, {149, 16, 16}, {150, 16, 16}, {151, 16, 16},
+                 {152, 16, 16}, {153, 16, 16}, {154, 16, 16}, {155, 16, 16},
+                 {156, 16, 16}, {157, 16, 16}, {161, 16, 16}, {160, 800, 710}};
+    for (const Case& c : cases) {
+        HBITMAP hBmp = static_cast<HBITMAP>(
+            LoadImageW(hExe, MAKEINTRESOURCEW(c.id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        ASSERT_NE(hBmp, nullptr) << c.id;
+        DIBSECTION dib{};
+        ASSERT_EQ(GetObjectW(hBmp, sizeof dib, &dib), static_cast<int>(sizeof dib)) << c.id;
+        EXPECT_EQ(dib.dsBm.bmWidth, c.w) << c.id;
+        EXPECT_EQ(dib.dsBm.bmHeight, c.h) << c.id;
+        if (c.w == 16 && dib.dsBm.bmBitsPixel == 24) {
+            const auto* bits = static_cast<const unsigned char*>(dib.dsBm.bmBits);
+            const unsigned char* top = bits + dib.dsBm.bmWidthBytes * (c.h - 1); // bottom-up
+            EXPECT_EQ(top[0] & top[1] & top[2], 0xFF) << c.id;
+            EXPECT_EQ(top[45] & top[46] & top[47], 0xFF) << c.id;
+            int nColoured = 0;
+            for (int y = 0; y < c.h; ++y)
+                for (int x = 0; x < c.w; ++x) {
+                    const unsigned char* p = bits + dib.dsBm.bmWidthBytes * y + 3 * x;
+                    nColoured += (p[0] & p[1] & p[2]) != 0xFF;
+                }
+            EXPECT_GT(nColoured, 30) << c.id;
+        } else if (c.w == 16) {
+            ADD_FAILURE() << c.id << ": " << dib.dsBm.bmBitsPixel << " bits per pixel";
+        }
+        DeleteObject(hBmp);
+    }
+    FreeLibrary(hExe);
 }

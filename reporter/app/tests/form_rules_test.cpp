@@ -216,3 +216,33 @@ TEST(FormRules, FieldValuesAsTheScanReadsThem) {
     controls.m_checked = {1031};
     EXPECT_EQ(values()[8], L"GenType=DC");
 }
+
+TEST(FormRules, ScanReadsEveryFieldFromItsControl) {
+    CFakeControls controls;
+    const std::pair<unsigned, const wchar_t*> texts[] = {
+        {1019, L"tech"},     {1020, L"client"},  {1050, L"K430 First"}, {1025, L"cam 7"},
+        {1052, L"own dock"}, {1027, L"dock 9"},  {1028, L"brand"},      {1029, L"70 kV - 7 mA"},
+        {1021, L"managing"}, {1023, L"imaging"}, {1017, L"a\r\nb "},
+    };
+    for (const auto& [id, text] : texts)
+        controls.m_texts[id] = text;
+    SIncidentFields fields = ReadFormFields(controls);
+    EXPECT_EQ(fields.m_strTechName, L"tech");
+    EXPECT_EQ(fields.m_strClientName, L"client");
+    EXPECT_EQ(fields.m_strDeviceType, L"K430 First");
+    EXPECT_EQ(fields.m_strDeviceNum, L"cam 7");
+    EXPECT_EQ(fields.m_strDockType, L"own dock");
+    EXPECT_EQ(fields.m_strDockNum, L"dock 9");
+    EXPECT_EQ(fields.m_strGenBrand, L"brand");
+    EXPECT_EQ(fields.m_strGenModel, L"70 kV - 7 mA");
+    EXPECT_EQ(fields.m_strManagingSoft, L"managing");
+    EXPECT_EQ(fields.m_strImagingSoft, L"imaging");
+    EXPECT_EQ(fields.m_strRemark, L"a\r\nb ");
+    EXPECT_EQ(fields.m_eGenType, EGeneratorType::None);
+
+    for (const auto& [radio, type] :
+         {std::pair{1022u, EGeneratorType::AC}, {1031u, EGeneratorType::DC}}) {
+        controls.Check(radio);
+        EXPECT_EQ(ReadFormFields(controls).m_eGenType, type) << radio;
+    }
+}

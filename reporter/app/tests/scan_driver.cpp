@@ -7,6 +7,7 @@
 //   scan_driver scan
 //   scan_driver wait <seconds> [cancel]   rows as "icon<TAB>action<TAB>status<TAB>comment",
 //                                         then "MESSAGE<TAB>" + the end message
+//   scan_driver click <control id>   presses a button of the ready form
 //   scan_driver ok | close | desktop
 #include <windows.h>
 
@@ -19,13 +20,14 @@
 
 namespace {
 
-constexpr int kTech = 1019, kClient = 1020, kRemark = 1017, kScan = 1000;
+constexpr int kTech = 1019, kClient = 1020, kRemark = 1017, kScan = 1000, kTree = 1046;
 
 struct SFind {
     std::wstring m_strPrefix;
     std::wstring m_strClass;
     DWORD m_dwProcess = 0;
     HWND m_hFound = nullptr;
+    bool m_bWhole = false; // the title is the whole text, not only its start
 };
 
 std::wstring Text(HWND hWnd) {
@@ -42,8 +44,10 @@ BOOL CALLBACK FindProc(HWND hWnd, LPARAM lParam) {
     ::GetClassNameW(hWnd, cls, 64);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hWnd, &pid);
-    if (std::wstring(title).rfind(f.m_strPrefix, 0) == 0 &&
-        (f.m_strClass.empty() || f.m_strClass == cls) && (!f.m_dwProcess || pid == f.m_dwProcess)) {
+    const bool match =
+        f.m_bWhole ? title == f.m_strPrefix : std::wstring(title).rfind(f.m_strPrefix, 0) == 0;
+    if (match && (f.m_strClass.empty() || f.m_strClass == cls) &&
+        (!f.m_dwProcess || pid == f.m_dwProcess)) {
         f.m_hFound = hWnd;
         return FALSE;
     }
@@ -70,12 +74,51 @@ HWND Form() {
     return WaitFor(L"Ostrel.exe - ", 60);
 }
 
-// The form once it takes input: before that its start-up (the update check)
-// runs, and a scan dialog disables it.
+DWORD ProcessOf(HWND hWnd);
+
+// The text of the first root line of a tree control of another process.
+std::wstring TreeRootText(HWND hTree) {
+    HTREEITEM hRoot =
+        reinterpret_cast<HTREEITEM>(::SendMessageW(hTree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    if (!hRoot)
+        return L"";
+    HANDLE hProcess = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                                    FALSE, ProcessOf(hTree));
+    if (!hProcess)
+        return L"";
+    constexpr size_t kChars = 512;
+    auto* remote = static_cast<char*>(::VirtualAllocEx(
+        hProcess, nullptr, sizeof(TVITEMW) + kChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+    wchar_t text[kChars] = {};
+    if (remote) {
+        TVITEMW item{};
+        item.mask = TVIF_TEXT;
+        item.hItem = hRoot;
+        item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(TVITEMW));
+        item.cchTextMax = kChars;
+        ::WriteProcessMemory(hProcess, remote, &item, sizeof item, nullptr);
+        ::SendMessageW(hTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote));
+        ::ReadProcessMemory(hProcess, remote + sizeof(TVITEMW), text,
+                            (kChars - 1) * sizeof(wchar_t), nullptr);
+        ::VirtualFreeEx(hProcess, remote, 0, MEM_RELEASE);
+    }
+    ::CloseHandle(hProcess);
+    return text;
+}
+
+// Until the form's detection run has ended, its tree starts with the waiting line.
+bool Detecting(HWND hForm) {
+    const std::wstring root = TreeRootText(::GetDlgItem(hForm, kTree));
+    return root.empty() || root == L"Hardware detection. Please wait..." ||
+           root == L"D\u00E9tection mat\u00E9rielle. Veuillez patienter...";
+}
+
+// The form once it takes input: before that its start-up (the update check,
+// the first detection run) runs, and a scan dialog disables it.
 HWND ReadyForm() {
-    for (int i = 0; i < 600; ++i) {
+    for (int i = 0; i < 1800; ++i) {
         HWND h = Find(L"Ostrel.exe - ", L"#32770");
-        if (h && ::IsWindowVisible(h) && ::IsWindowEnabled(h))
+        if (h && ::IsWindowVisible(h) && ::IsWindowEnabled(h) && !Detecting(h))
             return h;
         ::Sleep(100);
     }
@@ -168,10 +211,12 @@ std::vector<std::wstring> ReadRows(HWND hList) {
 
 HWND WaitEndMessage(DWORD pid, HWND hForm, int seconds) {
     for (int i = 0; i < seconds * 10; ++i) {
-        // The form's caption also starts with "Ostrel": the box is titled exactly so.
-        HWND h = Find(L"Ostrel", L"#32770", pid);
-        if (h && h != hForm && Text(h) == L"Ostrel")
-            return h;
+        // The form's caption also starts with "Ostrel", and it may lie above
+        // the box: the box is the window titled exactly so.
+        SFind f{L"Ostrel", L"#32770", pid, nullptr, true};
+        ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&f));
+        if (f.m_hFound && f.m_hFound != hForm)
+            return f.m_hFound;
         ::Sleep(100);
     }
     return nullptr;
@@ -274,6 +319,13 @@ int wmain(int argc, wchar_t** argv) {
         return Scan();
     if (command == L"wait" && argc >= 3)
         return Wait(_wtoi(argv[2]), argc > 3 && std::wstring(argv[3]) == L"cancel");
+    if (command == L"click" && argc == 3) {
+        HWND hForm = ReadyForm();
+        if (!hForm)
+            return 2;
+        ::SendMessageW(::GetDlgItem(hForm, _wtoi(argv[2])), BM_CLICK, 0, 0);
+        return 0;
+    }
     if (command == L"ok")
         return Ok();
     if (command == L"close")
@@ -284,6 +336,6 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%s\n", Utf8(path).c_str());
         return 0;
     }
-    std::fprintf(stderr, "usage: scan_driver fill|scan|wait|ok|close|desktop ...\n");
+    std::fprintf(stderr, "usage: scan_driver fill|scan|wait|click|ok|close|desktop ...\n");
     return 64;
 }

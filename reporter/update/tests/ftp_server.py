@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Local FTP server for the update tests (Debian's pyftpdlib, run by /usr/bin/python3).
 
-Listens on 127.0.0.1 on a free port and writes that port to --port-file once
-it serves. Ends when --stop-file appears, after --lifetime seconds, or when a
+Listens on 127.0.0.1 on a free port (or on --port) and writes that port to
+--port-file once it serves. Ends when --stop-file appears, after --lifetime seconds, or when a
 --die-after fault kills it. Faults apply to transfers of .exe files only:
   --rate N          send at most N bytes per second
   --freeze-after N  after N bytes stop sending, and keep the connection open
@@ -122,7 +122,7 @@ def serve_ftp(args, started):
     handler.dtp_handler = FaultyDTP
     handler.use_sendfile = False
     handler.banner = "220 update test server ready."
-    server = FTPServer(("127.0.0.1", 0), handler)
+    server = FTPServer(("127.0.0.1", args.port), handler)
     write_port(args.port_file, server.socket.getsockname()[1])
 
     def check_stop():
@@ -136,6 +136,7 @@ def serve_ftp(args, started):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port-file", required=True)
+    parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--stop-file", required=True)
     parser.add_argument("--lifetime", type=float, default=300)
     parser.add_argument("--user", action="append", default=[])
@@ -144,9 +145,10 @@ def main():
     parser.add_argument("--die-after", type=int)
     parser.add_argument("--silent", action="store_true")
     parser.add_argument("--blackhole", action="store_true")
+    parser.add_argument("--verbose", action="store_true")  # log every command
     args = parser.parse_args()
     import logging
-    logging.basicConfig(level=logging.WARNING)
+    logging.basicConfig(level=logging.INFO if args.verbose else logging.WARNING)
     started = time.time()
     if args.blackhole:
         serve_blackhole(args, started)
