@@ -48,10 +48,22 @@ printf '[UPDATE]\r\nVersion=%s\r\n' "$version" >"$work/ftp/Ostrel Install.txt"
     --user "$user:$password:$work/ftp" >"$work/ftp.log" 2>&1 &
 ftp_pid=$!
 announcer_pid=
+# The prefix is the tests' too: what the job registers goes again at its end,
+# or the tests would find capture devices whose filter is gone.
+undo_machine() {
+    wine reg delete 'HKLM\Software\Classes\CLSID\{860BB310-5D01-11D0-BD3B-00A0C911CE86}\Instance\cam1' /f
+    wine reg delete 'HKLM\Software\Classes\CLSID\{FD0A5AF4-B41D-11D2-9C95-00C04F7971E0}\Instance\cam2' /f
+    wine regsvr32 /s /u "$(winpath "$bin/bridge_sim.dll")"
+    wine regsvr32 /s /u "$(winpath "$bin/LumenoSim.dll")"
+    wine reg delete 'HKLM\SYSTEM\CurrentControlSet\Services\BTHMODEM' /f
+    wine reg delete 'HKLM\SYSTEM\CurrentControlSet\Enum\BTHENUM' /f
+    wine "$build/tools/practice/practice_install.exe" devices none
+}
 stop_all() {
     touch "$work/ftp.stop" "$work/announcer.stop"
     [ -n "$announcer_pid" ] && wait "$announcer_pid" 2>/dev/null
     wait "$ftp_pid" 2>/dev/null
+    undo_machine >/dev/null 2>&1
 }
 trap stop_all EXIT
 for _ in $(seq 1 100); do [ -s "$work/ftp.port" ] && break; sleep 0.1; done

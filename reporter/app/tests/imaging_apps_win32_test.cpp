@@ -95,6 +95,7 @@ struct SAppWindow {
 
 struct SBoxSearch {
     DWORD m_dwPid;
+    const wchar_t* m_pszCaption; // what the box's caption starts with
     HWND m_hBox;
 };
 
@@ -104,17 +105,22 @@ BOOL CALLBACK FindBox(HWND hWnd, LPARAM lParam) {
     GetWindowThreadProcessId(hWnd, &pid);
     wchar_t cls[16] = {};
     GetClassNameW(hWnd, cls, 16);
-    if (pid == s->m_dwPid && IsWindowVisible(hWnd) && std::wstring(cls) == L"#32770") {
+    wchar_t caption[256] = {};
+    GetWindowTextW(hWnd, caption, 256);
+    // A message box: its text is static 0xFFFF; the form has its tree (1046).
+    if (pid == s->m_dwPid && IsWindowVisible(hWnd) && std::wstring(cls) == L"#32770" &&
+        std::wstring(caption).rfind(s->m_pszCaption, 0) == 0 && GetDlgItem(hWnd, 0xFFFF) &&
+        !GetDlgItem(hWnd, 1046)) {
         s->m_hBox = hWnd;
         return FALSE;
     }
     return TRUE;
 }
 
-HWND WaitForBox(DWORD pid, DWORD dwMs) {
+HWND WaitForBox(DWORD pid, const wchar_t* pszCaption, DWORD dwMs) {
     const DWORD t0 = GetTickCount();
     do {
-        SBoxSearch s{pid, nullptr};
+        SBoxSearch s{pid, pszCaption, nullptr};
         EnumWindows(FindBox, reinterpret_cast<LPARAM>(&s));
         if (s.m_hBox)
             return s.m_hBox;
@@ -136,9 +142,10 @@ struct SBox {
     bool m_bHasCancel = false;
 };
 
-SBox NextBox(const CProcess& host, DWORD dwMs = 20000) {
+SBox NextBox(const CProcess& host, DWORD dwMs = 20000,
+             const wchar_t* pszCaption = L"Imaging check host") {
     SBox box;
-    box.m_hWnd = WaitForBox(host.Pid(), dwMs);
+    box.m_hWnd = WaitForBox(host.Pid(), pszCaption, dwMs);
     if (box.m_hWnd) {
         box.m_strCaption = Text(box.m_hWnd);
         box.m_strText = Text(GetDlgItem(box.m_hWnd, 0xFFFF));
@@ -289,7 +296,7 @@ TEST_F(ImagingAppsWin32, OstrelWithTwoBlanksBeforeAutoAsks) {
     const std::wstring exe = BinDir() + L"Ostrel.exe";
     CProcess ostrel;
     ASSERT_TRUE(ostrel.Start(exe, L"\"" + exe + L"\"  -auto"));
-    SBox box = NextBox(ostrel, 60000);
+    SBox box = NextBox(ostrel, 60000, L"Ostrel.exe - ");
     ASSERT_NE(box.m_hWnd, nullptr);
     EXPECT_EQ(box.m_strCaption.rfind(L"Ostrel.exe - ", 0), 0u);
     EXPECT_EQ(box.m_strText, kKalderPromptEn);
