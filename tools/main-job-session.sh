@@ -146,6 +146,8 @@ if grep -q 'RETR .*/Ostrel Install.txt completed=1' "$work/ftp.log"; then
 else
     say "the update server saw no version file fetched (see $work/ftp.log)" >&2
 fi
+# Open the device lines for the picture, as the technician would.
+wine "$bin/form_watch.exe" expand 2>/dev/null || say "the tree lines could not be opened"
 sleep 1
 shoot "Ostrel.exe - " "$build/ostrel-main-form.png" "the form"
 

@@ -6,6 +6,7 @@
 //   form_watch wait <seconds>    waits until the first detection run has ended,
 //                                then prints the tree
 //   form_watch print             prints the tree as it stands
+//   form_watch expand            opens every root line, as a user's clicks would
 // Tree lines: two blanks per level, "[icon] text", UTF-8. Exit code 0; 1 when
 // the form, its tree or the box is not there; 2 when the run did not end in time.
 #include <windows.h>
@@ -220,6 +221,16 @@ int wmain(int argc, wchar_t** argv) {
     if (!hTree) {
         std::fprintf(stderr, "form_watch: %s\n", hForm ? "the form has no device tree" : "no form");
         return 1;
+    }
+    if (argc >= 2 && std::wstring(argv[1]) == L"expand") {
+        const HTREEITEM hFirst = Next(hTree, TVGN_ROOT, nullptr);
+        for (HTREEITEM h = hFirst; h; h = Next(hTree, TVGN_NEXT, h))
+            ::SendMessageTimeoutW(hTree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(h),
+                                  SMTO_ABORTIFHUNG, 5000, nullptr);
+        if (hFirst)
+            ::SendMessageTimeoutW(hTree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(hFirst),
+                                  SMTO_ABORTIFHUNG, 5000, nullptr);
+        return 0;
     }
     if (!bWait) {
         Print(ReadTree(hTree));
