@@ -8,6 +8,8 @@ namespace dp = proto::direct;
 
 namespace {
 
+constexpr uint8_t kFlagError = 0x20; // status flags: the sensor's own error bit
+
 void PutU16Be(std::vector<uint8_t>& out, uint16_t w) {
     out.push_back(static_cast<uint8_t>(w >> 8));
     out.push_back(static_cast<uint8_t>(w));
@@ -166,7 +168,9 @@ bool CDirectSensor::HostRead(uint8_t nAddress, uint8_t* pBuffer, size_t& nLength
         packet[dp::kAtStateCode] = m_setup.m_nStateCode;
         packet[dp::kAtPhotodiode] = m_setup.m_nPhotodiode;
         // ---- acquisition: its own sequence once connected ----
-        if (m_acquisition.Active())
+        // A sensor reporting an error keeps reporting it and never arms.
+        const bool bInError = (packet[dp::kAtStatusFlags] & kFlagError) != 0;
+        if (m_acquisition.Active() && !bInError)
             m_acquisition.FillStatus(packet);
         nLength = std::min(nLength, sizeof packet);
         std::copy(packet, packet + nLength, pBuffer);
