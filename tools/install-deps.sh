@@ -7,8 +7,9 @@ build=(cmake make g++ pkg-config zlib1g-dev libgtest-dev googletest
        wine wine64 xvfb x11-utils xauth python3
        nsis osslsigncode openssl)
 case "${1:-test}" in
-    # The main job serves its own update server and takes screenshots.
-    main) want=("${build[@]}" imagemagick python3-pyftpdlib) ;;
+    # The main job serves its own update server, gives the wireless sensor a
+    # serial port on a pseudo-terminal and takes screenshots.
+    main) want=("${build[@]}" imagemagick python3-pyftpdlib socat) ;;
     # Peers that read our archives, socat for serial ports over pseudo-terminals,
     # a local FTP server for the update check, and pigz, the parallel-deflate
     # anchor of bench/zip_bench.

@@ -35,8 +35,15 @@ modem='HKLM\SYSTEM\CurrentControlSet\Services\BTHMODEM\Enum'
 instance='BTHENUM\{00001101-0000-1000-8000-00805f9b34fb}_LOCALMFG&000f\7&1a2b3c4d&0&0012345678AB_C00000000'
 wine reg add "$modem" /v 0 /d "$instance" /f >/dev/null &&
     wine reg add "$modem" /v Count /t REG_DWORD /d 1 /f >/dev/null &&
-    wine reg add "HKLM\SYSTEM\CurrentControlSet\Enum\$instance\Device Parameters" \
+    wine reg add 'HKLM\SYSTEM\CurrentControlSet\Enum\'"$instance"'\Device Parameters' \
         /v PortName /d COM7 /f >/dev/null || exit 1
+# COM7 must open for the port to count: a pseudo-terminal held by socat (the
+# simulated sensor answers inside the server).
+socat pty,raw,echo=0,link="$work/com7.sensor" pty,raw,echo=0,link="$work/com7.wine" \
+    2>"$work/socat.log" &
+socat_pid=$!
+for _ in $(seq 50); do [ -e "$work/com7.wine" ] && break; sleep 0.1; done
+ln -sf "$(readlink -f "$work/com7.wine")" "$WINEPREFIX/dosdevices/com7" || exit 1
 
 # Update server: the installed version is the current one.
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
@@ -58,6 +65,8 @@ undo_machine() {
     wine reg delete 'HKLM\SYSTEM\CurrentControlSet\Services\BTHMODEM' /f
     wine reg delete 'HKLM\SYSTEM\CurrentControlSet\Enum\BTHENUM' /f
     wine "$build/tools/practice/practice_install.exe" devices none
+    rm -f "$WINEPREFIX/dosdevices/com7"
+    [ -n "$socat_pid" ] && kill "$socat_pid"
 }
 stop_all() {
     touch "$work/ftp.stop" "$work/announcer.stop"
