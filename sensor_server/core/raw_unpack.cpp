@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace torvex {
 
 namespace {
@@ -11,18 +15,6 @@ inline void Decode(const uint8_t* b, uint16_t* p) {
     p[1] = static_cast<uint16_t>((b[1] & 0x03) << 12 | b[2] << 4 | b[3] >> 4);
     p[2] = static_cast<uint16_t>((b[3] & 0x0F) << 10 | b[4] << 2 | b[5] >> 6);
     p[3] = static_cast<uint16_t>((b[5] & 0x3F) << 8 | b[6]);
-}
-
-typedef uint64_t V2 __attribute__((vector_size(16)));
-typedef uint16_t V8U __attribute__((vector_size(16)));
-
-// The four 16-bit words of each 64-bit lane in reverse order.
-inline V8U ReverseWords(V8U v) {
-#if defined(__clang__)
-    return __builtin_shufflevector(v, v, 3, 2, 1, 0, 7, 6, 5, 4);
-#else
-    return __builtin_shuffle(v, V8U{3, 2, 1, 0, 7, 6, 5, 4});
-#endif
 }
 
 } // namespace
@@ -48,25 +40,34 @@ void UnpackSamples(const uint8_t* pRaw, size_t nPixels, size_t nBudget, bool bRe
         nPos += kPackedGroupBytes - nBack;
         nPrevious = p[kPackedGroupPixels - 1];
     }
-    // Two groups per step, each in a 64-bit lane: bytes reversed within the
-    // lane, then the four fields moved to 16-bit slots by shifts and masks.
-    // The last group is decoded byte by byte so no read passes the data.
+    // Two groups per step, one in each 64-bit lane. With the bytes of each
+    // 16-bit word swapped, sample k is word k shifted right by 2k + 2 joined
+    // to word k - 1 shifted left by 14 - 2k: both shifts differ per lane, so
+    // they are multiplications by one table of powers of two (high half for
+    // the right shift, low half for the left). The last group is decoded
+    // byte by byte so no read passes the data.
     const uint8_t* pIn = pRaw + nPos;
-    uint8_t* pDst = reinterpret_cast<uint8_t*>(pOut + g * kPackedGroupPixels);
+    uint16_t* pDst = pOut + g * kPackedGroupPixels;
     const size_t nFast = nGroups > g ? (nGroups - g - 1) & ~size_t{1} : 0;
-    const V2 vMask1 = {uint64_t{0x3FFF} << 16, uint64_t{0x3FFF} << 16};
-    const V2 vMask2 = {uint64_t{0x3FFF} << 32, uint64_t{0x3FFF} << 32};
-    const V2 vMask3 = {uint64_t{0x3FFF} << 48, uint64_t{0x3FFF} << 48};
+#if defined(__SSE2__)
+    const __m128i vShift =
+        _mm_set_epi16(1 << 8, 1 << 10, 1 << 12, 1 << 14, 1 << 8, 1 << 10, 1 << 12, 1 << 14);
+    const __m128i vMask = _mm_set1_epi16(0x3FFF);
     for (size_t i = 0; i < nFast; i += 2) {
-        uint64_t w0 = 0, w1 = 0;
-        std::memcpy(&w0, pIn + i * kPackedGroupBytes, sizeof w0);
-        std::memcpy(&w1, pIn + (i + 1) * kPackedGroupBytes, sizeof w1);
-        V8U h = reinterpret_cast<V8U>(V2{w0, w1});
-        h = (h >> 8) | (h << 8);
-        const V2 w = reinterpret_cast<V2>(ReverseWords(h));
-        const V2 v = (w >> 50) | ((w >> 20) & vMask1) | ((w << 10) & vMask2) | ((w << 40) & vMask3);
-        std::memcpy(pDst + i * 8, &v, sizeof v);
+        const uint8_t* b = pIn + i * kPackedGroupBytes;
+        const __m128i v =
+            _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)),
+                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b + 7)));
+        const __m128i s = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+        const __m128i r = _mm_mulhi_epu16(s, vShift);
+        const __m128i l = _mm_mullo_epi16(_mm_slli_epi64(s, 16), vShift);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst + i * kPackedGroupPixels),
+                         _mm_and_si128(_mm_or_si128(r, l), vMask));
     }
+#else
+    for (size_t i = 0; i < nFast; ++i)
+        Decode(pIn + i * kPackedGroupBytes, pDst + i * kPackedGroupPixels);
+#endif
     g += nFast;
     nPos += nFast * kPackedGroupBytes;
     for (; g < nGroups; ++g) {
