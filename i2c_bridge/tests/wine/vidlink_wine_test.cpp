@@ -27,6 +27,20 @@ const wchar_t* const kVersion = L"\u00DF.2.30.1.0";
 const wchar_t* const kVersion = L"v.2.30.1.0";
 #endif
 
+// dwFileType of the version resource, 0 when there is none.
+DWORD FileType(const std::wstring& strPath) {
+    DWORD dwHandle = 0;
+    std::vector<uint8_t> data(GetFileVersionInfoSizeW(strPath.c_str(), &dwHandle));
+    VS_FIXEDFILEINFO* pInfo = nullptr;
+    UINT uLen = 0;
+    if (data.empty() ||
+        !GetFileVersionInfoW(strPath.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&pInfo), &uLen) || !pInfo ||
+        uLen < sizeof(VS_FIXEDFILEINFO))
+        return 0;
+    return pInfo->dwFileType;
+}
+
 constexpr int32_t kNoContext = static_cast<int32_t>(0x80070006);
 constexpr int32_t kNotSupported = static_cast<int32_t>(0x80070001);
 
@@ -175,6 +189,9 @@ TEST_F(VidlinkWine, BothLibrariesCarryTheProductVersion) {
                                                ostrel::SVersionTextOptions().WithName().FourParts(),
                                                strText));
         EXPECT_EQ(std::wstring(pszName) + L" - " + kVersion, strText);
+        EXPECT_EQ(static_cast<DWORD>(VFT_DLL),
+                  FileType(bridgesim::test::BinFolder() + L"\\" + pszName))
+            << "a library's version resource says it is a library";
     }
 }
 
