@@ -32,8 +32,8 @@ void PutBe(std::vector<uint8_t>& out, uint32_t v, int nBytes) {
 }
 
 // The capture's trigger signal: flat, a pulse, flat again.
-uint8_t SignalAt(size_t k) {
-    return k >= 200 && k < 300 ? kSignalPulse : kSignalBase;
+uint8_t SignalAt(size_t k, bool bPulse) {
+    return bPulse && k >= 200 && k < 300 ? kSignalPulse : kSignalBase;
 }
 
 } // namespace
@@ -189,7 +189,7 @@ void CDirectAcquisition::FillStatus(uint8_t* pPacket) {
     case EPhase::Capture:
         nFlags = kFlagsArmed;
         for (size_t i = 0; i < dp::kSamplesPerPacket; ++i)
-            pPacket[dp::kAtSamples + i] = SignalAt(m_nCaptureAt++);
+            pPacket[dp::kAtSamples + i] = SignalAt(m_nCaptureAt++, m_setup.m_bTriggerPulse);
         break;
     }
     if (m_ePhase == EPhase::Exposed) {
@@ -219,9 +219,15 @@ bool CDirectAcquisition::ReadImage(uint8_t* pBuffer, size_t& nLength) {
     }
     m_ePhase = EPhase::AfterImage;
     frame.resize(frame.size() - std::min<size_t>(m_setup.m_nImageShort, frame.size()));
+    if (!m_bLastDark && m_setup.m_nGoneInImage != 0 &&
+        static_cast<uint32_t>(m_nImages) == m_setup.m_nGoneInImage) {
+        // Half the frame reaches the host, then the transfer fails.
+        m_bUnplugged = true;
+        frame.resize(frame.size() / 2);
+    }
     nLength = std::min(nLength, frame.size());
     std::copy(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(nLength), pBuffer);
-    return true;
+    return !m_bUnplugged;
 }
 
 } // namespace torvex::sim

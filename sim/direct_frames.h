@@ -40,6 +40,10 @@ struct SAcquisitionSetup {
     uint32_t m_nArmedPolls = 6; // status packets between arming and the exposure
     int m_nExposedDarks = 0;    // dark frames that see light before a clean one
     uint32_t m_nImageShort = 0; // bytes missing from every image transfer
+    // The sensor is unplugged halfway through the transfer of this exposure
+    // image (1: the first); 0: never.
+    uint32_t m_nGoneInImage = 0;
+    bool m_bTriggerPulse = true; // false: the capture's signal stays flat
 };
 
 // The acquisition side of one sensor. Until a connect request, and again
@@ -59,8 +63,10 @@ public:
     bool IncomingData(uint8_t nCode, std::vector<uint8_t>& data) const;
     // A status packet while active (flags, state code, samples).
     void FillStatus(uint8_t* pPacket);
-    // The image endpoint: false when no frame waits (a transfer time-out).
+    // The image endpoint: false when no frame waits (a transfer time-out),
+    // or when the sensor was unplugged during the transfer (Unplugged()).
     bool ReadImage(uint8_t* pBuffer, size_t& nLength);
+    bool Unplugged() const { return m_bUnplugged; }
 
     int DarkFramesTaken() const { return m_nDarkFrames; }
     int ImagesTaken() const { return m_nImages; }
@@ -88,6 +94,7 @@ private:
     int m_nDarkFrames = 0;
     int m_nImages = 0;
     size_t m_nCaptureAt = 0; // next sample of the capture's signal
+    bool m_bUnplugged = false;
 };
 
 } // namespace torvex::sim

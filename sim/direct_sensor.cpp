@@ -9,6 +9,7 @@ namespace dp = proto::direct;
 namespace {
 
 constexpr uint8_t kFlagError = 0x20; // status flags: the sensor's own error bit
+constexpr size_t kRequestsKept = 1u << 16;
 
 void PutU16Be(std::vector<uint8_t>& out, uint16_t w) {
     out.push_back(static_cast<uint8_t>(w >> 8));
@@ -40,6 +41,10 @@ void CDirectSensor::Receive(const dp::SPacketFields& packet) {
         return; // the reply read next tells how the running request stands
     }
     ++m_nRequests;
+    // A server that runs for hours under the simulator keeps the recent ones.
+    if (m_requests.size() >= kRequestsKept)
+        m_requests.erase(m_requests.begin(), m_requests.begin() + kRequestsKept / 2);
+    m_requests.push_back(SSeen{packet.m_nCode, packet.m_nValue});
     m_last = packet;
     m_bPending = true;
     m_bDataDone = packet.m_nLength == 0 || (packet.m_nLength & dp::kLengthNoData);
@@ -177,8 +182,12 @@ bool CDirectSensor::HostRead(uint8_t nAddress, uint8_t* pBuffer, size_t& nLength
         return true;
     }
     // ---- acquisition ----
-    if (nAddress == dp::kEpImage)
-        return m_acquisition.ReadImage(pBuffer, nLength);
+    if (nAddress == dp::kEpImage) {
+        const bool bRead = m_acquisition.ReadImage(pBuffer, nLength);
+        if (m_acquisition.Unplugged())
+            Remove();
+        return bRead;
+    }
     if (nAddress != dp::kEpReply || !m_bPending)
         return false;
     if (!m_bDataDone && (m_last.m_nCode & 0x80)) {

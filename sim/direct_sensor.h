@@ -70,6 +70,12 @@ public:
     uint8_t LastCode() const { return m_last.m_nCode; }
     uint32_t LastValue() const { return m_last.m_nValue; }
     const std::vector<uint8_t>& LastOutgoing() const { return m_outgoing; }
+    // Every request (not the polls) in order: code and value.
+    struct SSeen {
+        uint8_t m_nCode;
+        uint32_t m_nValue;
+    };
+    const std::vector<SSeen>& Requests() const { return m_requests; }
     CDirectAcquisition& Acquisition() { return m_acquisition; }
 
 private:
@@ -93,6 +99,7 @@ private:
     size_t m_nStatusIndex = 0;
     int m_nPolls = 0;
     int m_nRequests = 0;
+    std::vector<SSeen> m_requests;
     // ---- acquisition ----
     CDirectAcquisition m_acquisition;
 };

@@ -1,5 +1,6 @@
 #include "sim_config.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -200,6 +201,11 @@ SSimConfig ParseSimConfig(const std::string& text) {
                 else
                     a.m_nArmedPolls = n;
             }
+        } else if (key == "dgone") {
+            const std::vector<std::string> images = Split(value, ',');
+            for (size_t n = 0; n < images.size() && n < config.m_direct.size(); ++n)
+                config.m_direct[n].m_acquisition.m_nGoneInImage =
+                    static_cast<uint32_t>(std::max(0L, Dec(images[n])));
         } else if (key == "dnoep") {
             config.m_missingEndpoints.push_back(static_cast<uint8_t>(Hex(value)));
         } else {

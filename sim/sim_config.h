@@ -34,6 +34,9 @@
 //   ddark=<n>            dark frames that see light before a clean one
 //   dshort=<n>           bytes missing from every image transfer
 //   darmpolls=<n>        status packets between arming and the exposure
+//   dgone=<n>[,<n>...]   in sensor order: the sensor is unplugged halfway through
+//                        the transfer of its n-th exposure image, and every
+//                        later request on it fails ("0" or "-": never)
 // Items after "direct=" apply to the sensors it names.
 //   dcal=<w>x<h>[,<w>x<h>...]  in sensor order: the sensor's memory holds a
 //                        calibration archive with "<identity>.FFC" of that size

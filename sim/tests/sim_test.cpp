@@ -106,3 +106,15 @@ TEST(SimConfig, DirectSensorsAndTheirFaults) {
     EXPECT_EQ(c.m_missingEndpoints, (std::vector<uint8_t>{0x81}));
     EXPECT_EQ(c.m_unknown.size(), 1u);
 }
+
+TEST(SimConfig, UnpluggedInImagePerSensor) {
+    const SSimConfig both = ParseSimConfig("dgone=4;direct=85,12;dgone=-,2");
+    ASSERT_EQ(both.m_direct.size(), 2u);
+    EXPECT_EQ(both.m_direct[0].m_acquisition.m_nGoneInImage, 0u);
+    EXPECT_EQ(both.m_direct[1].m_acquisition.m_nGoneInImage, 2u);
+    const SSimConfig first = ParseSimConfig("direct=85,12;dgone=1");
+    EXPECT_EQ(first.m_direct[0].m_acquisition.m_nGoneInImage, 1u);
+    EXPECT_EQ(first.m_direct[1].m_acquisition.m_nGoneInImage, 0u);
+    EXPECT_EQ(ParseSimConfig("direct=85;dgone=-3").m_direct[0].m_acquisition.m_nGoneInImage, 0u);
+    EXPECT_TRUE(first.m_unknown.empty());
+}
