@@ -216,6 +216,7 @@ SAnswer CAcquisitionEngine::AcquireImage() {
     int nCode = Arm(false);
     if (nCode != kOk)
         return AnswerText(nCode, std::string());
+    const bool bHeld[2] = {m_slots.HoldsSensor(0), m_slots.HoldsSensor(1)};
     const uint64_t nStart = m_clock.NowMs();
     // One image is what was asked for: a second sensor that is never exposed
     // does not hold the answer back until the limit.
@@ -231,6 +232,10 @@ SAnswer CAcquisitionEngine::AcquireImage() {
     for (const SSlotCycle& c : m_cycles)
         if (c.m_nImageResult > 0)
             nCode = c.m_nImageResult;
+    // No fetch failed: a sensor unplugged before its image is no time-out.
+    for (int nSlot = 0; nSlot < 2 && nCode == kOk; ++nSlot)
+        if (bHeld[nSlot] && !m_slots.HoldsSensor(nSlot))
+            nCode = kNoSlotSensor;
     return AnswerText(nCode != kOk ? nCode : kTimeout, std::string());
 }
 

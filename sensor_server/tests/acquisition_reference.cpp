@@ -98,13 +98,15 @@ void Calibrate(std::vector<uint16_t>& p, uint32_t w, uint32_t h, const std::vect
     }
 }
 
+// bNoDark: the exposure alone.
 SReferenceImage Compute(int nSlot, bool bDarkExposed, const std::vector<uint8_t>& calibration,
-                        uint32_t nEnergy) {
+                        uint32_t nEnergy, bool bNoDark = false) {
     const sim::SFrameGeometry g = sim::GeometryOfSlot(nSlot);
     const size_t nPixels = size_t{g.m_nWidth} * g.m_nHeight;
     const std::vector<uint16_t> e = Unpack(sim::PackSamples(sim::ExposureSamples(g)), nPixels);
     const std::vector<uint16_t> d =
-        Unpack(sim::PackSamples(sim::DarkSamples(g, bDarkExposed)), nPixels);
+        bNoDark ? std::vector<uint16_t>(nPixels, 0)
+                : Unpack(sim::PackSamples(sim::DarkSamples(g, bDarkExposed)), nPixels);
     SReferenceImage image;
     image.m_nWidth = g.m_nWidth;
     image.m_nHeight = g.m_nHeight - 4;
@@ -157,6 +159,10 @@ SReferenceImage ReferenceAcquisition(int nSlot, bool bDarkExposed,
     if (it == s_images.end())
         it = s_images.emplace(key, Compute(nSlot, bDarkExposed, calibration, nEnergy)).first;
     return it->second;
+}
+
+SReferenceImage ReferenceWithoutDark(int nSlot) {
+    return Compute(nSlot, false, {}, 5400, true);
 }
 
 std::vector<uint8_t> ReferenceGrey(const SReferenceImage& image) {

@@ -19,6 +19,8 @@ struct SReferenceImage {
 SReferenceImage ReferenceAcquisition(int nSlot, bool bDarkExposed,
                                      const std::vector<uint8_t>& calibration = {},
                                      uint32_t nEnergy = 5400);
+// The exposure alone, as when no dark frame could be had.
+SReferenceImage ReferenceWithoutDark(int nSlot);
 // The bitmap's pixel bytes (rows as in the image).
 std::vector<uint8_t> ReferenceGrey(const SReferenceImage& image);
 // The little-endian bytes of "LASTACQ2.RAW".

@@ -74,6 +74,8 @@ public:
         if (states.empty() || states.back() != nState)
             states.push_back(nState);
         m_pEngine->OnTimer(nId);
+        if (m_afterStep)
+            m_afterStep();
     }
     void HandOver(const uint8_t* pRecord, size_t nSize) override {
         ++m_nHandOvers;
@@ -95,6 +97,7 @@ public:
     std::vector<unsigned> m_started;
     std::vector<int> m_states[2]; // each slot's state at its steps, repeats folded
     std::vector<std::function<void()>> m_queued;
+    std::function<void()> m_afterStep; // after every timer step
     std::vector<std::string> m_messages;
     int m_nHandOvers = 0;
     std::vector<uint8_t> m_record; // the last one handed over
@@ -434,5 +437,89 @@ TEST(Acquisition, CaptureOscillogramFailures) {
         EXPECT_EQ(server.m_server.m_hooks.m_nBeeps, c.beeps);
         EXPECT_FALSE(server.m_server.m_slots.HoldsSensor(0));
         EXPECT_NE(server.Sensor().LastCode(), 0x02) << "no capture to stop";
+    }
+}
+
+// A sensor unplugged during an acquisition: 220 says why (an image still
+// comes when the sensor had delivered it, or when the other sensor is
+// exposed), nothing of a half image reaches the files, every timer stops,
+// and the sensor's slot is free, so the next detection no longer finds it.
+TEST(Acquisition, SensorGoneDuringAnAcquisition) {
+    constexpr uint32_t kNever = 1u << 30;
+    struct Case {
+        const char* what;
+        const char* sim;
+        int imagesBefore;         // 220s that succeed first
+        uint32_t otherArmedPolls; // the slot-1 sensor's wait for its exposure
+        bool goneInExposureWait;  // unplugged at its first poll for the exposure
+        int error;
+        int imageSlot;         // the slot whose image 220 hands over; -1: none
+        bool dark;             // with its dark frame
+        uint64_t minMs, maxMs; // virtual time the failing 220 takes
+    } cases[] = {
+        {"during the first image", "direct=85;dgone=1", 0, 0, false, kFetchFailed, -1, true, 0,
+         3000},
+        {"during a later image", "direct=85;dgone=2", 1, 0, false, kFetchFailed, -1, true, 0, 3000},
+        // The exposure had come whole: it is used alone, once the re-arm's 5 s are over.
+        {"at a later image's dark-frame re-arm", "direct=85;dfault=gone:89:1", 1, 0, false, kOk, 0,
+         false, 5000, 8000},
+        {"at a later image's arm", "direct=85;dfault=gone:01:1", 1, 0, false, kTimeout, -1, true,
+         10000, 10600},
+        {"waiting for its exposure", "direct=85", 0, 0, true, kNoSlotSensor, -1, true, 0, 3000},
+        {"while the other is never exposed", "direct=85,12;dgone=1,-", 0, kNever, false, kTimeout,
+         -1, true, 60000, 61500},
+        {"while the other is exposed later", "direct=85,12;dgone=1,-", 0, 2000, false, kOk, 1, true,
+         3000, 60000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CAcqServer server(c.sim);
+        const bool bTwo = server.m_server.m_sim.UsbBus().Size() > 1;
+        if (bTwo)
+            server.Sensor(1).Acquisition().Setup().m_nArmedPolls = c.otherArmedPolls;
+        for (int i = 0; i < c.imagesBefore; ++i)
+            ASSERT_EQ(server.Send(kCmdAcquireImage).m_nError, kOk);
+        if (c.goneInExposureWait)
+            server.m_window.m_afterStep = [&] {
+                if (server.m_engine.Cycle(0).m_nState == kCycleExposure)
+                    server.Sensor(0).Remove();
+            };
+        const auto filesBefore = server.m_files.m_files;
+        const int nHandOvers = server.m_window.m_nHandOvers;
+        const uint64_t nStart = server.m_server.m_sim.Clock().NowMs();
+        const SReply r = server.Send(kCmdAcquireImage);
+        const uint64_t nElapsed = server.m_server.m_sim.Clock().NowMs() - nStart;
+
+        EXPECT_EQ(r.m_nError, c.error);
+        EXPECT_EQ(r.m_strResult, c.imageSlot >= 0 ? "T:\\tmp\\ACQ1.BMP" : "");
+        EXPECT_EQ(r.m_strReady, "1");
+        EXPECT_GE(nElapsed, c.minMs);
+        EXPECT_LE(nElapsed, c.maxMs);
+        EXPECT_TRUE(server.m_window.m_timers.empty());
+        EXPECT_FALSE(server.View().m_bBusy);
+        EXPECT_FALSE(server.View().m_bImageReady == (c.imageSlot < 0));
+        if (c.imageSlot < 0) {
+            EXPECT_EQ(server.m_window.m_nHandOvers, nHandOvers);
+            EXPECT_TRUE(server.m_files.m_files == filesBefore) << "no file of a half image";
+        } else {
+            EXPECT_EQ(server.m_window.m_nHandOvers, nHandOvers + 1);
+            const SReferenceImage expected = c.dark ? ReferenceAcquisition(c.imageSlot, false)
+                                                    : ReferenceWithoutDark(c.imageSlot);
+            EXPECT_TRUE(server.File("LASTACQ2.RAW") == ReferenceRawFile(expected));
+        }
+        EXPECT_FALSE(server.m_server.m_slots.HoldsSensor(0)) << "slot released";
+        EXPECT_EQ(server.m_server.m_slots.HoldsSensor(1), bTwo);
+        EXPECT_EQ(server.m_server.m_sim.UsbBus().LiveDevices(), bTwo ? 1 : 0);
+
+        // The unplugged sensor answers nothing; what is left is found again.
+        const std::string strOther = bTwo ? sim::SimDirectPath(server.Sensor(1)) : "";
+        const SReply detect = server.Send(kCmdDetectUsb);
+        EXPECT_EQ(detect.m_nError, bTwo ? kOk : kNoMoreDevices);
+        EXPECT_EQ(detect.m_strResult, strOther);
+        if (bTwo) {
+            EXPECT_EQ(server.Send(kCmdDetectUsbNext).m_nError, kNoMoreDevices);
+        } else {
+            EXPECT_EQ(server.Send(kCmdAcquireImage).m_nError, kNoDirectSensor);
+        }
     }
 }
