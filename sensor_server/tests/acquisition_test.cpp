@@ -523,3 +523,53 @@ TEST(Acquisition, SensorGoneDuringAnAcquisition) {
         }
     }
 }
+
+// 221's limits on the virtual clock: an arm that is never seen (10 s) and an
+// exposure wait (2.5 s) end the command at once with 21, before a capture
+// starts and without a beep; a signal that never triggers is stopped after
+// 30 s with 1460, the capture ended and the sensor disconnected.
+TEST(Acquisition, CaptureOscillogramTimeOuts) {
+    constexpr int kWaitFailed = 21;
+    constexpr uint64_t kSlackMs = 400; // status packets, and 100 ms per slot closed
+    using CRequests = std::vector<std::pair<int, uint32_t>>;
+    struct Case {
+        const char* what;
+        const char* sim; // status flags with the error bit stay as they are
+        bool flatSignal;
+        int error;
+        uint64_t limitMs;
+        CRequests requests; // after the identity
+    } cases[] = {
+        {"arm never seen", "direct=85;dstatus=30", false, kWaitFailed, 10000, CRequests{{0x01, 0}}},
+        {"exposure wait", "direct=85;dstatus=28", false, kWaitFailed, 2500, CRequests{{0x03, 0}}},
+        {"never triggered", "direct=85", true, kTimeout, 30000,
+         CRequests{{0x01, 0}, {0x03, 0}, {0x1C, 257}, {0x1C, 0}, {0x02, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CAcqServer server(c.sim);
+        server.Sensor().Acquisition().Setup().m_bTriggerPulse = !c.flatSignal;
+        const size_t nSeen = server.Sensor().Requests().size();
+        const uint64_t nStart = server.m_server.m_sim.Clock().NowMs();
+        const SReply r = server.Send(kCmdCaptureOscillogram, "C:\\osc\\");
+        const uint64_t nElapsed = server.m_server.m_sim.Clock().NowMs() - nStart;
+        EXPECT_EQ(r.m_nError, c.error);
+        EXPECT_EQ(r.m_strResult, "");
+        EXPECT_EQ(r.m_strReady, "1");
+        EXPECT_GE(nElapsed, c.limitMs);
+        EXPECT_LE(nElapsed, c.limitMs + kSlackMs);
+        CRequests seen;
+        const auto& all = server.Sensor().Requests();
+        for (size_t i = nSeen; i < all.size(); ++i)
+            seen.emplace_back(all[i].m_nCode, all[i].m_nValue);
+        // The slot closed and opened again (its CPLD byte), connect, the identity.
+        CRequests expected{{0x84, 0}, {0x00, 0}, {0x88, 0}, {0x86, 0}};
+        expected.insert(expected.end(), c.requests.begin(), c.requests.end());
+        EXPECT_EQ(seen, expected);
+        // Only a capture that started beeps (at its start and end) and closes the slot.
+        const bool bStarted = c.error == kTimeout;
+        EXPECT_EQ(server.m_server.m_hooks.m_nBeeps, bStarted ? 2 : 0);
+        EXPECT_EQ(server.m_server.m_slots.HoldsSensor(0), !bStarted);
+        EXPECT_TRUE(server.m_files.m_files.empty()) << "no .osc file";
+    }
+}
