@@ -2,11 +2,15 @@
 // process: one image per geometry whose three files equal the plain
 // computation from the simulator's frames and the ".FFC" beside the server
 // (the real calibration source reads it), a command posted behind
-// AcquireImage that is ignored, and an arm time-out after which the server
-// still serves.
+// AcquireImage that is ignored, an arm time-out and a sensor unplugged
+// mid-image after which the server still serves, and a calibration fetched
+// from the sensor and unpacked by the stand-in UnRAR.exe.
 #include "acquisition_reference.h"
+#include "calibration_source_win32.h"
 #include "direct_memory.h"
 #include "server_client.h"
+#include "simulation.h"
+#include "virtual_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -158,4 +162,141 @@ TEST(AcquisitionWine, ArmTimeOutAndTheServerStillServes) {
         EXPECT_EQ(server.Send(42).m_strResult, "0;0");
         server.Stop();
     }
+}
+
+// The sensor is unplugged halfway through its first image: 220 answers the
+// failed fetch, no file of the half image is written, and the server goes
+// on serving, without the sensor.
+TEST(AcquisitionWine, SensorGoneDuringTheImageTransfer) {
+    const std::string folder = TempFolder();
+    for (const char* name : kFiles)
+        ::DeleteFileA((folder + name).c_str());
+    CServerProcess server(ServerExe(), "direct=85;dgone=1");
+    ASSERT_TRUE(server.Started());
+    ASSERT_EQ(server.Send(10, "").m_nError, 0);
+    const SAnswer a = server.Send(220);
+    ASSERT_TRUE(a.m_bAnswered);
+    EXPECT_EQ(a.m_nError, 21);
+    EXPECT_EQ(a.m_strResult, "");
+    for (const char* name : kFiles)
+        EXPECT_EQ(::GetFileAttributesA((folder + name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
+    EXPECT_EQ(server.Send(220).m_nError, 10) << "no direct sensor any more";
+    EXPECT_EQ(server.Send(10, "").m_nError, 1168);
+    server.Stop();
+}
+
+namespace {
+
+// Message boxes (dialogs of the server's process): their caption and text,
+// each closed so that the server goes on.
+std::vector<std::string> CloseMessageBoxes(DWORD dwProcess) {
+    struct SSearch {
+        DWORD m_dwProcess;
+        std::vector<HWND> m_boxes;
+    } search{dwProcess, {}};
+    ::EnumWindows(
+        [](HWND h, LPARAM l) -> BOOL {
+            auto* s = reinterpret_cast<SSearch*>(l);
+            char cls[32] = {};
+            DWORD pid = 0;
+            ::GetClassNameA(h, cls, sizeof cls);
+            ::GetWindowThreadProcessId(h, &pid);
+            if (pid == s->m_dwProcess && lstrcmpA(cls, "#32770") == 0)
+                s->m_boxes.push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    std::vector<std::string> texts;
+    for (HWND h : search.m_boxes) {
+        char caption[256] = {}, text[1024] = {};
+        ::GetWindowTextA(h, caption, sizeof caption);
+        ::GetDlgItemTextA(h, 0xFFFF, text, sizeof text); // the box's text static
+        texts.push_back(std::string(caption) + ": " + text);
+        ::PostMessageW(h, WM_COMMAND, IDOK, 0);
+    }
+    return texts;
+}
+
+// One command with the client's handshake, closing any message box the
+// server shows meanwhile (a modal box would hold the answer back for good).
+SAnswer SendClosingBoxes(CServerProcess& server, WPARAM nCommand, std::vector<std::string>& boxes) {
+    SAnswer answer;
+    server.Write("TORVEX", "READY", "0");
+    ::PostMessageW(server.Window(), ::RegisterWindowMessageW(L"TORVEX_COMMAND"), nCommand, 0);
+    for (int i = 0; i < 150 && !answer.m_bAnswered; ++i) {
+        for (const std::string& text : CloseMessageBoxes(server.ProcessId()))
+            boxes.push_back(text);
+        answer.m_bAnswered = server.Read("TORVEX", "READY", "0") != "0";
+        if (!answer.m_bAnswered)
+            ::Sleep(100);
+    }
+    answer.m_strResult = server.Read("TORVEX", "RESULT");
+    answer.m_nError = std::atoi(server.Read("TORVEX", "ERROR", "-1").c_str());
+    return answer;
+}
+
+uint64_t LastWriteTime(const std::string& strPath) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime;
+}
+
+} // namespace
+
+// A server alone in a folder with the stand-in UnRAR.exe and no ".FFC": the
+// first image fetches the archive from the sensor's memory and unpacks it;
+// the second, with UnRAR.exe gone, reads the ".FFC" directly. Both images
+// are corrected with that calibration.
+TEST(AcquisitionWine, CalibrationFetchedFromTheSensorThenReadDirectly) {
+    const char* const kSim = "direct=85;dcal=1000x1496";
+    // What the simulated sensor holds: page 0 the header, the archive from page 1.
+    torvex::sim::CVirtualClock clock;
+    torvex::sim::CSimulation simulation(torvex::sim::ParseSimConfig(kSim), clock);
+    const std::vector<uint8_t>& memory = simulation.UsbBus().Sensor(0).Setup().m_memory;
+    const size_t nPage = std::string("TS2-1-00071;R3").size();
+    ASSERT_GT(memory.size(), nPage);
+    const size_t nArchive = memory[4] | memory[5] << 8 | memory[6] << 16 | size_t{memory[7]} << 24;
+    ASSERT_LE(nPage + nArchive, memory.size());
+    const std::vector<uint8_t> archive(memory.begin() + nPage, memory.begin() + nPage + nArchive);
+    const std::vector<uint8_t> ffc = torvex::sim::SampleCalibrationFile(1000, 1496, 0);
+    const SReferenceImage expected = ReferenceAcquisition(0, false, ffc);
+
+    const std::string strFolder = TempFolder() + "torvex_ffc_fetch\\";
+    torvex::CWin32CalibrationFiles folder;
+    folder.RemoveFolder(strFolder);
+    ASSERT_EQ(folder.MakeFolder(strFolder), 0u);
+    const std::string strBin = Narrow(OwnFolder());
+    ASSERT_TRUE(
+        ::CopyFileA((strBin + "TORVEX.exe").c_str(), (strFolder + "TORVEX.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        ::CopyFileA((strBin + "UnRAR.exe").c_str(), (strFolder + "UnRAR.exe").c_str(), FALSE));
+    const std::string strFfc = strFolder + "TS2-1-00071.FFC";
+    const std::string strRar = strFfc + ".RAR";
+    {
+        CServerProcess server(std::wstring(strFolder.begin(), strFolder.end()) + L"TORVEX.exe",
+                              kSim);
+        ASSERT_TRUE(server.Started());
+        ASSERT_EQ(server.Send(10, "").m_nError, 0);
+        std::vector<std::string> boxes;
+        for (int nImage = 0; nImage < 2; ++nImage) {
+            SCOPED_TRACE(nImage);
+            const uint64_t nArchiveTime = LastWriteTime(strRar);
+            if (nImage == 1) {
+                ASSERT_TRUE(::DeleteFileA((strFolder + "UnRAR.exe").c_str()));
+            }
+            const SAnswer a = SendClosingBoxes(server, 220, boxes);
+            EXPECT_EQ(boxes, std::vector<std::string>()) << "message boxes of the calibration";
+            ASSERT_TRUE(a.m_bAnswered);
+            EXPECT_EQ(a.m_nError, 0);
+            EXPECT_TRUE(ReadBytes(strRar) == archive) << "the archive as the sensor holds it";
+            EXPECT_TRUE(ReadBytes(strFfc) == ffc);
+            if (nImage == 1) {
+                EXPECT_EQ(LastWriteTime(strRar), nArchiveTime) << "not fetched again";
+            }
+            EXPECT_TRUE(ReadBytes(TempFolder() + "LASTACQ2.RAW") == ReferenceRawFile(expected));
+        }
+        server.Stop();
+    }
+    folder.RemoveFolder(strFolder);
 }
