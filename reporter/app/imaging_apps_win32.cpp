@@ -37,24 +37,32 @@ private:
     HWND m_hOwner; // not owned
 };
 
-class CTickClock final : public IImagingClock {
-public:
-    unsigned NowMs() override { return ::GetTickCount(); }
-    void SleepMs(unsigned ms) override { ::Sleep(ms); }
-};
-
 } // namespace
 
-EImagingCheck CheckImagingApplicationsWin32(HWND hOwner, bool bAuto, const CUiText& text) {
+unsigned CTickClock::NowMs() {
+    return ::GetTickCount();
+}
+
+void CTickClock::SleepMs(unsigned ms) {
+    ::Sleep(ms);
+}
+
+EImagingCheck CheckImagingApplicationsWin32(HWND hOwner, bool bAuto, const CUiText& text,
+                                            IImagingClock& clock) {
     CDesktopWindows windows;
     CMessageBoxPrompts prompts(hOwner);
-    CTickClock clock;
     return CheckImagingApplications(bAuto, text, windows, prompts, clock);
 }
 
-void EnsureImagingApplicationsClosed(HWND hOwner, bool bAuto, const CUiText& text) {
-    if (CheckImagingApplicationsWin32(hOwner, bAuto, text) == EImagingCheck::EndProcess)
+void EnsureImagingApplicationsClosed(HWND hOwner, bool bAuto, const CUiText& text,
+                                     IImagingClock& clock) {
+    if (CheckImagingApplicationsWin32(hOwner, bAuto, text, clock) == EImagingCheck::EndProcess)
         ::ExitProcess(0);
+}
+
+void EnsureImagingApplicationsClosed(HWND hOwner, bool bAuto, const CUiText& text) {
+    CTickClock clock;
+    EnsureImagingApplicationsClosed(hOwner, bAuto, text, clock);
 }
 
 } // namespace ostrel

@@ -611,8 +611,11 @@ TEST(FormSensorWine, XrayFieldsShowTheSettingsOnceThenKeepWhatWasTyped) {
 }
 
 TEST(FormBusyWine, ScanRefreshAndTheMenuScanWaitForTheRunToEnd) {
-    // A server that takes every command and never answers: each sensor probe
-    // waits for its time limit, so the run lasts long enough to click into it.
+    // A slow server: every command is answered, empty, 2 s after it came, so
+    // each of the run's three sensor probes is busy that long and the run
+    // lasts long enough to click into it. (The client's own time limit on a
+    // server that never answers is detection_wine_test's.)
+    CEnvironment slow(L"STUB_SERVER_ANSWER_MS", L"2000");
     const std::wstring bin = BinDir();
     const std::wstring folder = bin + L"form_slow_run\\";
     ::CreateDirectoryW(folder.c_str(), nullptr);
