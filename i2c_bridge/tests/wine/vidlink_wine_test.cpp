@@ -30,11 +30,13 @@ const wchar_t* const kVersion = L"v.2.30.1.0";
 // dwFileType of the version resource, 0 when there is none.
 DWORD FileType(const std::wstring& strPath) {
     DWORD dwHandle = 0;
-    std::vector<uint8_t> data(GetFileVersionInfoSizeW(strPath.c_str(), &dwHandle));
+    const DWORD dwSize = GetFileVersionInfoSizeW(strPath.c_str(), &dwHandle);
+    if (dwSize == 0)
+        return 0;
+    std::string data(dwSize, '\0');
     VS_FIXEDFILEINFO* pInfo = nullptr;
     UINT uLen = 0;
-    if (data.empty() ||
-        !GetFileVersionInfoW(strPath.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+    if (!GetFileVersionInfoW(strPath.c_str(), 0, dwSize, data.data()) ||
         !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&pInfo), &uLen) || !pInfo ||
         uLen < sizeof(VS_FIXEDFILEINFO))
         return 0;
