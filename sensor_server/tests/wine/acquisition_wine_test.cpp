@@ -115,13 +115,15 @@ TEST(AcquisitionWine, OneImagePerGeometry) {
 
 // StopAcquisition posted right behind AcquireImage reaches the view while
 // the acquisition waits and is ignored: the image comes, and its answer is
-// not overwritten afterwards.
+// not overwritten afterwards. The exposure comes after 150 polls (1.5 s or
+// more), so a client held up between its two posts on a loaded machine still
+// posts 35 during the wait.
 TEST(AcquisitionWine, CommandBehindAcquireImageIsIgnored) {
     const SCalibrationFiles calibration;
     const std::string trace = TempFolder() + "acq_trace.txt";
     ::DeleteFileA(trace.c_str());
     ::SetEnvironmentVariableA("TORVEX_TRACE", trace.c_str());
-    CServerProcess server(ServerExe(), "direct=85");
+    CServerProcess server(ServerExe(), "direct=85;darmpolls=150");
     ::SetEnvironmentVariableA("TORVEX_TRACE", nullptr);
     ASSERT_TRUE(server.Started());
     ASSERT_EQ(server.Send(10, "").m_nError, 0);
