@@ -219,24 +219,6 @@ std::vector<std::string> CloseMessageBoxes(DWORD dwProcess) {
     return texts;
 }
 
-// One command with the client's handshake, closing any message box the
-// server shows meanwhile (a modal box would hold the answer back for good).
-SAnswer SendClosingBoxes(CServerProcess& server, WPARAM nCommand, std::vector<std::string>& boxes) {
-    SAnswer answer;
-    server.Write("TORVEX", "READY", "0");
-    ::PostMessageW(server.Window(), ::RegisterWindowMessageW(L"TORVEX_COMMAND"), nCommand, 0);
-    for (int i = 0; i < 150 && !answer.m_bAnswered; ++i) {
-        for (const std::string& text : CloseMessageBoxes(server.ProcessId()))
-            boxes.push_back(text);
-        answer.m_bAnswered = server.Read("TORVEX", "READY", "0") != "0";
-        if (!answer.m_bAnswered)
-            ::Sleep(100);
-    }
-    answer.m_strResult = server.Read("TORVEX", "RESULT");
-    answer.m_nError = std::atoi(server.Read("TORVEX", "ERROR", "-1").c_str());
-    return answer;
-}
-
 uint64_t LastWriteTime(const std::string& strPath) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard, &data))
@@ -287,7 +269,11 @@ TEST(AcquisitionWine, CalibrationFetchedFromTheSensorThenReadDirectly) {
             if (nImage == 1) {
                 ASSERT_TRUE(::DeleteFileA((strFolder + "UnRAR.exe").c_str()));
             }
-            const SAnswer a = SendClosingBoxes(server, 220, boxes);
+            // A modal box would hold the answer back for good.
+            const SAnswer a = server.SendWhileWaiting(220, [&] {
+                for (const std::string& text : CloseMessageBoxes(server.ProcessId()))
+                    boxes.push_back(text);
+            });
             EXPECT_EQ(boxes, std::vector<std::string>()) << "message boxes of the calibration";
             ASSERT_TRUE(a.m_bAnswered);
             EXPECT_EQ(a.m_nError, 0);

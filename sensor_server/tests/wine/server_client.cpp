@@ -92,6 +92,11 @@ std::string CServerProcess::Read(const char* pSection, const char* pKey, const c
 }
 
 SAnswer CServerProcess::Send(WPARAM nCommand) {
+    return SendWhileWaiting(nCommand, [] {});
+}
+
+SAnswer CServerProcess::SendWhileWaiting(WPARAM nCommand,
+                                         const std::function<void()>& whileWaiting) {
     SAnswer answer;
     const UINT nMessage = ::RegisterWindowMessageW(L"TORVEX_COMMAND");
     if (!m_hWnd || nMessage == 0)
@@ -100,6 +105,7 @@ SAnswer CServerProcess::Send(WPARAM nCommand) {
     ::PostMessageW(m_hWnd, nMessage, nCommand, 0);
     for (int i = 0; i < 150; ++i) {
         ++answer.m_nPolls;
+        whileWaiting();
         const UINT nReady = ::GetPrivateProfileIntA("TORVEX", "READY", 0, m_strMailbox.c_str());
         if (nReady != 0) {
             answer.m_bAnswered = true;

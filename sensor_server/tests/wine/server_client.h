@@ -4,6 +4,7 @@
 // "TORVEX_WND", read READY every 100 ms (at most 150 times), then RESULT and ERROR.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace torvex::client {
@@ -31,6 +32,9 @@ public:
     // The whole message parameter: numbers beyond 32 bits are possible on x64.
     SAnswer Send(WPARAM nCommand);
     SAnswer Send(WPARAM nCommand, const std::string& strData);
+    // As Send, calling whileWaiting before every look at READY (to close a
+    // message box the server shows meanwhile, say).
+    SAnswer SendWhileWaiting(WPARAM nCommand, const std::function<void()>& whileWaiting);
     void Write(const char* pSection, const char* pKey, const std::string& strValue);
     std::string Read(const char* pSection, const char* pKey, const char* pDefault = "");
     // Posts the quit message, waits 2 s, then terminates if still running.
